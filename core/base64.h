@@ -1,0 +1,18 @@
+// Base64 text of a file's bytes, with a CR LF after every 76 characters of
+// full groups (the tail of 1 or 2 bytes is never followed by a line break).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+std::string Base64Encode(const uint8_t* data, size_t size);
+inline std::string Base64Encode(const std::string& bytes) {
+  return Base64Encode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Length of Base64Encode's result for `size` input bytes.
+size_t Base64EncodedSize(size_t size);
+
+}  // namespace kv

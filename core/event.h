@@ -1,0 +1,24 @@
+// Event messages to the extension: compact JSON text of one EventMessage.
+#pragma once
+#include <string>
+
+namespace kv {
+
+// The JSON string literal (quotes included) for UTF-8 `value`: quote and
+// backslash escaped, \b \t \n \f \r by letter, other control bytes as \u00XX
+// with upper-case hex; '/' and bytes from 0x80 up unchanged.
+std::string JsonQuote(const std::string& value);
+
+// {"EventName":...,"arg1":...,"arg2":...} plus one line feed; empty
+// arguments are left out. All texts are UTF-8.
+std::string EventText(const std::string& name, const std::string& arg1,
+                      const std::string& arg2);
+
+// EventText with the size rule applied: when the text is longer than `limit`
+// bytes and arg2 is not empty, arg2 is sent present and empty. A text that
+// is still too long (a long arg1) is sent as it is: callers that can produce
+// such an arg1 shorten it themselves.
+std::string EventTextLimited(const std::string& name, const std::string& arg1,
+                             const std::string& arg2, size_t limit);
+
+}  // namespace kv

@@ -1,0 +1,53 @@
+// Process-wide records and services of the capture host.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "core/request.h"
+
+namespace kv {
+
+// Private messages to the background window (no parameters).
+constexpr UINT WM_CAPTURE_START = WM_USER + 0x100;  // 0x0500
+constexpr UINT WM_CAPTURE_DONE = WM_USER + 0x101;   // 0x0501
+constexpr UINT WM_CAPTURE_CANCEL = WM_USER + 0x102; // 0x0502
+
+constexpr char kBackgroundClass[] = "KvCapture_BgWindow";
+constexpr char kBackgroundTitle[] = "KvCapture";
+
+// The request record: filled once by ParseRequest, read-only afterwards.
+struct CaptureRequest : RequestFields {
+  HWND targetWindow = nullptr;  // the window titled "WinName", if any
+};
+
+extern CaptureRequest captureRequest;
+extern HWND backgroundWindow;
+extern HINSTANCE hostInstance;
+
+// The channel to the browser.
+// Reads the one request frame from standard input and returns it as
+// well-formed UTF-8 (ill-formed bytes replaced). *unreadable is set for a
+// frame that cannot be taken (a length beyond any sane request).
+std::string ReadRequestText(bool* unreadable);
+// Writes one event frame; texts in the ANSI code page. Never fails visibly.
+void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2);
+
+// Fills captureRequest from the request text; false when the text is not a
+// usable request (every field then keeps its default).
+bool ParseRequest(const std::string& utf8Text);
+
+// Ends the process in order (statics destroyed, streams flushed).
+[[noreturn]] void EndProcess(int exitCode);
+
+// Base64 text of a file's bytes; "" when it cannot be read.
+std::string Base64FileText(const std::string& path);
+
+// The background window procedure and its class registration.
+LRESULT CALLBACK BackgroundWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// The two capture-event handlers (run on WM_CAPTURE_DONE / _CANCEL).
+[[noreturn]] void OnCaptureDone();
+[[noreturn]] void OnCaptureCancel();
+
+}  // namespace kv

@@ -1,0 +1,138 @@
+// Entry of the capture host: one request per process.
+#include <cstdlib>
+#include <cstring>
+
+#include "core/languages.h"
+#include "host/capture_commands.h"
+#include "host/host.h"
+#include "upload/upload.h"
+#include "winutil/codepage.h"
+
+#include <shellapi.h>
+
+namespace kv {
+
+HINSTANCE hostInstance = nullptr;
+
+void EndProcess(int exitCode) { std::exit(exitCode); }
+
+namespace {
+
+// Held for the whole life of the process: closes the gap between the window
+// check of two hosts started at the same moment.
+constexpr char kInstanceMutex[] = "KvCaptureExt.SingleInstance";
+
+bool IsInstallArgument(int argc, char** argv) {
+  return argc > 1 && _stricmp(argv[1], "/install") == 0;
+}
+
+void StartInstallAssistant() {
+  char path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  char* slash = std::strrchr(path, '\\');
+  if (!slash) return;
+  slash[1] = '\0';
+  const char kInstaller[] = "KvCaptureCrxInstall.exe";
+  if (std::strlen(path) + sizeof kInstaller > MAX_PATH) return;
+  std::strcat(path, kInstaller);
+  ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+bool AnotherHostRunning() {
+  if (FindWindowA(kBackgroundClass, kBackgroundTitle)) return true;
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
+  if (!mutex) return false;  // cannot tell: the window check stands alone
+  DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
+    // Another host may have created its window between the first look and
+    // the mutex (it releases the mutex only by ending).
+    return FindWindowA(kBackgroundClass, kBackgroundTitle) != nullptr;
+  }
+  return true;
+}
+
+HWND CreateBackgroundWindow() {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = BackgroundWindowProc;
+  wc.hInstance = hostInstance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kBackgroundClass;
+  RegisterClassExA(&wc);
+  HWND hwnd = CreateWindowExA(0, kBackgroundClass, kBackgroundTitle, WS_OVERLAPPEDWINDOW,
+                              CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, hostInstance,
+                              nullptr);
+  if (hwnd) {
+    ShowWindow(hwnd, SW_HIDE);
+    UpdateWindow(hwnd);
+  }
+  return hwnd;
+}
+
+void SelectLanguage() {
+  SetUiTextConverter(Utf8ToAnsi);
+  std::string code = captureRequest.uiLanguage;
+  if (code.empty()) code = DefaultUiLanguageFor(GetUserDefaultUILanguage());
+  SelectUiLanguage(code);
+}
+
+[[noreturn]] void ExitWithEvent() {
+  WriteEvent("OnExit", std::string(), std::string());
+  EndProcess(-1);
+}
+
+// Runs the command; returns true when the message loop is to follow.
+bool RunCommand(const std::string& command) {
+  struct Entry {
+    const char* name;
+    void (*run)();
+  };
+  static const Entry kCommands[] = {
+      {"StartCapture", StartCaptureCommand},   {"Capture", CaptureCommand},
+      {"CaptureWindow", CaptureWindowCommand}, {"CaptureScreen", CaptureScreenCommand},
+      {"CaptureRect", CaptureRectCommand},
+  };
+  if (_stricmp(command.c_str(), "StopCapture") == 0) EndProcess(0);
+  for (const Entry& e : kCommands) {
+    if (_stricmp(command.c_str(), e.name) == 0) {
+      e.run();
+      return true;
+    }
+  }
+  if (_stricmp(command.c_str(), "Upload") == 0) {
+    if (StartUpload() == S_OK) return true;
+  }
+  ExitWithEvent();
+}
+
+int MessageLoop() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace kv
+
+int main(int argc, char** argv) {
+  using namespace kv;
+  if (IsInstallArgument(argc, argv)) {
+    StartInstallAssistant();
+    return 0;
+  }
+  if (AnotherHostRunning()) return -1;
+  hostInstance = GetModuleHandleA(nullptr);
+  backgroundWindow = CreateBackgroundWindow();
+  if (!backgroundWindow) return -1;
+
+  bool unreadable = false;
+  std::string text = ReadRequestText(&unreadable);
+  if (unreadable || !ParseRequest(text)) ExitWithEvent();
+  SelectLanguage();
+  RunCommand(captureRequest.command);
+  return MessageLoop();
+}

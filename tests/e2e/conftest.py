@@ -1,0 +1,53 @@
+import os
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).parent))
+import kvharness  # noqa: E402
+
+
+@pytest.fixture(scope="session", autouse=True)
+def display():
+    """The X display the Wine programs use: tools/test provides one; a
+    standalone pytest run starts its own."""
+    if os.environ.get("DISPLAY"):
+        yield os.environ["DISPLAY"]
+        return
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1600x900x24", "-nolisten", "tcp"],
+        pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    num = os.read(r, 16).decode().strip()
+    os.close(r)
+    os.environ["DISPLAY"] = f":{num}"
+    yield os.environ["DISPLAY"]
+    xvfb.kill()
+
+
+@pytest.fixture(autouse=True)
+def no_stray_hosts():
+    kvharness.kill_stray_hosts()
+    yield
+    kvharness.kill_stray_hosts()
+
+
+@pytest.fixture(scope="session")
+def capture_folder():
+    """Linux path of the host's capture folder in the Wine session."""
+    rc, out, _ = kvharness.run_wine(["cmd.exe", "/c", "echo %TEMP%"])
+    temp_win = out.decode().strip()
+    folder = kvharness.unix_path(temp_win.rstrip("\\") + "\\KvCapture")
+    return temp_win.rstrip("\\") + "\\KvCapture\\", folder
+
+
+@pytest.fixture
+def tmp_windir():
+    """A scratch folder the Wine programs can reach (Linux paths work as
+    Z: paths)."""
+    with tempfile.TemporaryDirectory(prefix="kv-e2e-") as d:
+        yield Path(d)

@@ -1,0 +1,156 @@
+"""Helpers for driving the Windows programs under Wine as black boxes."""
+import json
+import os
+import signal
+import struct
+import subprocess
+import time
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("KV_BUILD_ROOT", REPO / "build"))
+WIN64 = BUILD / "win64"
+WIN_TESTS = WIN64 / "tests"
+WINE_RUN = REPO / "tools" / "wine-run"
+HOST_EXE = WIN64 / "KvCaptureExt.exe"
+PROBE_EXE = WIN_TESTS / "kvprobe.exe"
+
+
+def wine_env(extra=None):
+    env = dict(os.environ)
+    env.setdefault("KV_WINEPREFIX", str(BUILD / "wineprefix"))
+    if extra:
+        env.update(extra)
+    return env
+
+
+def frame(body):
+    """One native-messaging frame: little-endian length, then the body."""
+    if isinstance(body, dict):
+        body = json.dumps(body, ensure_ascii=False)
+    if isinstance(body, str):
+        body = body.encode("utf-8")
+    return struct.pack("<I", len(body)) + body
+
+
+def parse_frames(raw):
+    """Splits stdout bytes into frames; returns a list of bytes bodies."""
+    frames, pos = [], 0
+    while pos < len(raw):
+        assert pos + 4 <= len(raw), f"truncated length prefix in {raw!r}"
+        (n,) = struct.unpack_from("<I", raw, pos)
+        body = raw[pos + 4 : pos + 4 + n]
+        assert len(body) == n, f"frame announces {n} bytes, {len(body)} arrived"
+        frames.append(body)
+        pos += 4 + n
+    return frames
+
+
+class HostResult:
+    def __init__(self, returncode, stdout, stderr):
+        self.returncode = returncode
+        self.stdout = stdout
+        self.stderr = stderr
+        self.frames = parse_frames(stdout)
+        self.events = [json.loads(f.decode("utf-8")) for f in self.frames]
+
+    @property
+    def event(self):
+        assert len(self.events) == 1, f"expected one event, got {self.events}"
+        return self.events[0]
+
+    def __repr__(self):
+        return f"HostResult(rc={self.returncode}, events={self.events})"
+
+
+def wine_popen(args, cwd=None, env=None, stdin=subprocess.PIPE):
+    return subprocess.Popen(
+        [str(WINE_RUN)] + [str(a) for a in args],
+        stdin=stdin,
+        stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE,
+        cwd=cwd,
+        env=wine_env(env),
+        start_new_session=True,
+    )
+
+
+def kill_group(proc):
+    try:
+        os.killpg(proc.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def run_wine(args, input=None, timeout=60, cwd=None, env=None):
+    """Runs a Windows program to its end; returns (returncode, stdout, stderr)."""
+    proc = wine_popen(args, cwd=cwd, env=env)
+    try:
+        out, err = proc.communicate(input=input, timeout=timeout)
+    except subprocess.TimeoutExpired:
+        kill_group(proc)
+        proc.communicate()
+        raise
+    return proc.returncode, out, err
+
+
+def run_host(request=b"", args=(), timeout=60, raw=False, exe=None, env=None):
+    """Runs the host with one request (dict, str or framed bytes when raw)."""
+    data = request if raw else frame(request)
+    rc, out, err = run_wine([exe or HOST_EXE] + list(args), input=data, timeout=timeout, env=env)
+    return HostResult(rc, out, err)
+
+
+class RunningHost:
+    """A host started in the background, for tests that act while it runs."""
+
+    def __init__(self, request, args=(), env=None, exe=None):
+        self.proc = wine_popen([exe or HOST_EXE] + list(args), env=env)
+        self.proc.stdin.write(frame(request))
+        self.proc.stdin.flush()
+
+    def wait_for_window(self, timeout=20):
+        end = time.time() + timeout
+        while time.time() < end:
+            if self.proc.poll() is not None:
+                raise AssertionError(f"host ended early: {self.proc.returncode}")
+            if probe("find-host") == 0:
+                return
+            time.sleep(0.1)
+        raise AssertionError("host window never appeared")
+
+    def finish(self, timeout=30):
+        try:
+            out, err = self.proc.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            kill_group(self.proc)
+            self.proc.communicate()
+            raise
+        return HostResult(self.proc.returncode, out, err)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            kill_group(self.proc)
+            self.proc.communicate()
+
+
+def probe(*args, timeout=30):
+    rc, _, _ = run_wine([PROBE_EXE] + list(args), timeout=timeout)
+    return rc
+
+
+def exit_code(signed):
+    """The Linux view of a Windows exit code (-1 arrives as 255)."""
+    return signed & 0xFF
+
+
+def unix_path(win_path):
+    """Linux path of a path in the Wine session (through winepath)."""
+    rc, out, _ = run_wine(["winepath.exe", "-u", win_path], timeout=30)
+    assert rc == 0, win_path
+    return Path(out.decode("utf-8").strip())
+
+
+def kill_stray_hosts():
+    subprocess.run(["pkill", "-9", "-f", "KvCaptureExt.exe"], check=False)
+    subprocess.run(["pkill", "-9", "-f", "kvprobe.exe"], check=False)
