@@ -1,20 +1,15 @@
-// Placeholder commands until the capture routines exist: the host waits in
-// its message loop, as it does while a prompt or an overlay is open.
+// Placeholder direct commands until the capture routines exist: the host
+// waits in its message loop.
 #include "host/capture_commands.h"
 
 #include "host/host.h"
 
 namespace kv {
 
-namespace {
-void NotReady() {}
-}  // namespace
-
-void StartCaptureCommand() { NotReady(); }
-void CaptureCommand() { NotReady(); }
-void CaptureWindowCommand() { NotReady(); }
-void CaptureScreenCommand() { NotReady(); }
-void CaptureRectCommand() { NotReady(); }
+void CaptureWindowCommand() {}
+void CaptureScreenCommand() {}
+void CaptureRectCommand() {}
+void MinimizeBrowserWindows(HWND) {}
 void RestoreBrowserWindows() {}
 
 }  // namespace kv

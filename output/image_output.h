@@ -1,0 +1,22 @@
+// Image output: encoding by extension, the capture file, Save As, clipboard.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace kv {
+
+// Writes `bitmap` to TemporaryCapturePath(fileName), creating the folder.
+bool SaveToCaptureFolder(HBITMAP bitmap, const std::string& fileName);
+
+// Encodes `bitmap` into `path`; the format follows the path's extension.
+HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path);
+
+// Shows "Save As" owned by `owner`, proposing `fileName`, and writes
+// `bitmap` to the chosen path. False when cancelled or not written.
+bool SaveImageAs(HWND owner, HBITMAP bitmap, const std::string& fileName);
+
+// Puts a device-dependent copy of `bitmap` on the clipboard as CF_BITMAP.
+void CopyImageToClipboard(HBITMAP bitmap);
+
+}  // namespace kv
