@@ -1,0 +1,115 @@
+// Service worker: runs each request of the popup as one native message to
+// the capture host and keeps the outcome in session storage, where the popup
+// finds it (the popup usually closes while the user captures).
+"use strict";
+
+importScripts("protocol.js");
+
+const P = self.KvProtocol;
+
+// While a request is outstanding, a cheap call every 20 s keeps the worker
+// from being stopped as idle: an interactive capture can take minutes.
+const KEEPALIVE_MS = 20000;
+
+// A worker that starts afresh has no request outstanding.
+chrome.storage.session.set({ busy: "" });
+
+async function loadOptions() {
+  const stored = await chrome.storage.local.get(["uploadUrl", "fileField", "extraFields",
+                                                "imageFormat"]);
+  return {
+    uploadUrl: stored.uploadUrl || "",
+    fileField: stored.fileField || "",
+    extraFields: stored.extraFields || "",
+    imageFormat: stored.imageFormat || "png",
+  };
+}
+
+function language() {
+  return P.hostLanguage(chrome.i18n.getMessage("hostLanguage"));
+}
+
+// One native message; resolves to the event, or to {error} when the
+// browser reports a failure (host not registered, ended without answer...).
+async function callHost(request) {
+  const timer = setInterval(() => chrome.runtime.getPlatformInfo(() => {}), KEEPALIVE_MS);
+  try {
+    return { event: await chrome.runtime.sendNativeMessage(P.HOST_NAME, request) };
+  } catch (e) {
+    return { error: String((e && e.message) || e) };
+  } finally {
+    clearInterval(timer);
+  }
+}
+
+// What the browser's error text says about the host: it ended without
+// writing anything (another capture is running, or it was stopped), its
+// answer could not be read (too long, or not a message), or it could not be
+// started at all (not registered, not allowed, missing program).
+function classifyError(message) {
+  if (/exited/i.test(message)) return "noAnswer";
+  if (/communicating|invalid JSON/i.test(message)) return "brokenAnswer";
+  return "hostMissing";
+}
+
+async function record(command, outcome) {
+  const update = { busy: "", result: Object.assign({ command, at: Date.now() }, outcome) };
+  if (["captured", "tooLarge", "noPicture"].includes(outcome.kind)) {
+    update.lastCapture = {
+      path: outcome.path || "",
+      image: outcome.image || "",
+      type: outcome.type || "",
+      kind: outcome.kind,
+    };
+    // The picture is kept once, with the capture.
+    delete update.result.image;
+  }
+  await chrome.storage.session.set(update);
+  if (outcome.kind === "captured" || outcome.kind === "tooLarge") {
+    chrome.action.setBadgeText({ text: "1" });
+  }
+}
+
+async function buildRequest(command, extra) {
+  const options = await loadOptions();
+  if (command === "Upload") {
+    const { lastCapture } = await chrome.storage.session.get("lastCapture");
+    return P.uploadRequest(options, lastCapture, language());
+  }
+  return { request: P.captureRequest(command, options, language(), extra && extra.fields) };
+}
+
+// Runs one command; returns the outcome that was recorded.
+async function run(command, extra) {
+  const { busy } = await chrome.storage.session.get("busy");
+  if (busy) return { kind: "busy", command: busy };
+  const built = await buildRequest(command, extra);
+  if (built.error) {
+    const outcome = { kind: "notSent", reason: built.error };
+    await record(command, outcome);
+    return outcome;
+  }
+  await chrome.storage.session.set({ busy: command });
+  const answer = await callHost(built.request);
+  let outcome;
+  if (answer.error) {
+    outcome = { kind: classifyError(answer.error), detail: answer.error };
+  } else {
+    outcome = P.interpretEvent(answer.event);
+  }
+  await record(command, outcome);
+  return outcome;
+}
+
+// {type: "run", command, fields?}: answered at once; the outcome arrives in
+// storage. {type: "runAndWait", ...}: answered with the outcome.
+chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
+  if (!message || (message.type !== "run" && message.type !== "runAndWait")) return false;
+  const done = run(String(message.command || ""), { fields: message.fields });
+  if (message.type === "run") {
+    sendResponse({ started: true });
+    return false;
+  }
+  done.then(sendResponse, (e) => sendResponse({ kind: "hostMissing", detail: String(e) }));
+  return true;
+});

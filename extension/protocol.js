@@ -1,0 +1,140 @@
+// The conversation with the capture host: the requests the extension sends
+// and what each event the host answers means. Plain functions without
+// browser calls, shared by the service worker and the extension's pages.
+"use strict";
+
+(function (global) {
+  // Name of the native-messaging host, as registered with the browser.
+  const HOST_NAME = "com.kvcapture.host";
+
+  // Image formats the host writes, by the extension of the file name.
+  const IMAGE_TYPES = {
+    png: "image/png",
+    jpg: "image/jpeg",
+    jpeg: "image/jpeg",
+    bmp: "image/bmp",
+    gif: "image/gif",
+  };
+
+  // The host speaks "en", "cn" and "tw". Every locale of the extension
+  // carries the code of its own language, so the host always shows the same
+  // language as the extension's own texts.
+  function hostLanguage(i18nMessage) {
+    const code = i18nMessage || "";
+    return ["en", "cn", "tw"].includes(code) ? code : "en";
+  }
+
+  function fileNameFor(format) {
+    return format === "jpg" ? "KvCapture.jpg" : "KvCapture.png";
+  }
+
+  // Last component of a Windows (or Unix) path.
+  function baseName(path) {
+    const parts = String(path || "").split(/[\\/]/);
+    return parts[parts.length - 1];
+  }
+
+  function imageType(path) {
+    const name = baseName(path);
+    const dot = name.lastIndexOf(".");
+    const ext = dot < 0 ? "" : name.slice(dot + 1).toLowerCase();
+    return IMAGE_TYPES[ext] || "image/png";
+  }
+
+  // Extra upload fields, one "name=value" per line, as the host's
+  // "PostParams" text: items joined by "&". The host splits at every "&"
+  // and does no percent-decoding, so a name or value holding "&" cannot be
+  // sent; a line without a name cannot either. Blank lines are skipped.
+  // Returns {params} or {error, line} (line counted from 1).
+  function encodePostParams(text) {
+    const items = [];
+    const lines = String(text || "").split(/\r?\n/);
+    for (let i = 0; i < lines.length; i++) {
+      const line = lines[i].trim();
+      if (!line) continue;
+      const eq = line.indexOf("=");
+      if (eq < 1) return { error: "badFieldLine", line: i + 1 };
+      if (line.includes("&")) return { error: "ampersandInField", line: i + 1 };
+      items.push(line);
+    }
+    return { params: items.join("&") };
+  }
+
+  // Only absolute web addresses: the extension has no page address that a
+  // relative one could be resolved against.
+  function isUploadAddress(url) {
+    return /^https?:\/\/[^\s/]+/i.test(String(url || "").trim());
+  }
+
+  // The request for a capture command.
+  function captureRequest(command, options, language, extra) {
+    const request = {
+      Command: command,
+      UILanguage: language,
+      FileName: fileNameFor(options && options.imageFormat),
+    };
+    if (command === "Capture") request.AutoMinimize = true;
+    return Object.assign(request, extra || {});
+  }
+
+  // The upload request for the last capture, or {error}.
+  function uploadRequest(options, lastCapture, language) {
+    if (!lastCapture || !lastCapture.path) return { error: "noCapture" };
+    if (!isUploadAddress(options && options.uploadUrl)) return { error: "noUploadAddress" };
+    const fields = encodePostParams(options.extraFields);
+    if (fields.error) return { error: "badOptions" };
+    return {
+      request: {
+        Command: "Upload",
+        UILanguage: language,
+        PostUrl: options.uploadUrl.trim(),
+        FileField: (options.fileField || "").trim() || "UploadFile",
+        FileName: baseName(lastCapture.path),
+        PostParams: fields.params,
+      },
+    };
+  }
+
+  // What an answer of the host means. `event` is the parsed message, or
+  // undefined when the host ended without one.
+  //   kind "captured"  : picture in `image` (Base64) of type `type`, file `path`
+  //   kind "tooLarge"  : the file `path` exists but its picture was left out
+  //                      of the message to keep it within the browser's limit
+  //   kind "noPicture" : the capture reported no readable file
+  //   kind "canceled", "uploaded" (answer, truncated), "uploadFailed",
+  //   kind "refused"   : the host could not carry out the request ("OnExit")
+  //   kind "noAnswer"  : no event (host busy with another request, or gone)
+  //   kind "unknown"   : an event this extension does not know
+  function interpretEvent(event) {
+    if (!event || typeof event !== "object" || typeof event.EventName !== "string") {
+      return { kind: "noAnswer" };
+    }
+    const arg1 = typeof event.arg1 === "string" ? event.arg1 : "";
+    const hasArg2 = typeof event.arg2 === "string";
+    const arg2 = hasArg2 ? event.arg2 : "";
+    switch (event.EventName) {
+      case "OnCaptureCompleted":
+        if (!arg1) return { kind: "noPicture" };
+        // The host keeps "arg2" present and empty when the picture would
+        // have made the message too long; a missing "arg2" means the file
+        // could not be read.
+        if (arg2) return { kind: "captured", path: arg1, image: arg2, type: imageType(arg1) };
+        return { kind: hasArg2 ? "tooLarge" : "noPicture", path: arg1 };
+      case "OnCaptureCanceled":
+        return { kind: "canceled" };
+      case "OnUploadCompleted":
+        return { kind: "uploaded", answer: arg1, truncated: arg2 === "truncated" };
+      case "OnUploadFailed":
+        return { kind: "uploadFailed" };
+      case "OnExit":
+        return { kind: "refused" };
+      default:
+        return { kind: "unknown", name: event.EventName };
+    }
+  }
+
+  global.KvProtocol = {
+    HOST_NAME, hostLanguage, fileNameFor, baseName, imageType, encodePostParams,
+    isUploadAddress, captureRequest, uploadRequest, interpretEvent,
+  };
+})(typeof self !== "undefined" ? self : globalThis);

@@ -1,0 +1,411 @@
+"""The browser side: the extension in Debian's chromium, the host reached
+through the browser's own native messaging, the package and the host
+registration."""
+import base64
+import io
+import json
+import re
+import shutil
+import subprocess
+import time
+import zipfile
+from pathlib import Path
+
+import pytest
+from PIL import Image
+
+import chromium  # makes packaging/ importable too
+from chromium import Browser, decode_data_url
+from crx import key_crx_id, read_crx
+from host_manifest import HOST_NAME, extension_id_of_manifest
+from kvharness import BUILD, REPO, probe, run_wine
+
+WIN32 = BUILD / "win32"
+WIN64 = BUILD / "win64"
+REFERENCE = Path(__file__).parent / "reference"
+CAPTURE_PATH = "C:\\users\\kv\\Temp\\KvCapture\\KvCapture.png"
+
+
+# ---------------------------------------------------------------- helpers
+
+def run(page, command, fields=None, timeout=90):
+    """Runs a command through the service worker as the popup does; waits
+    until the popup shows its outcome, and returns it."""
+    outcome = page.evaluate(
+        "chrome.runtime.sendMessage({type: 'runAndWait', command: %s, fields: %s})"
+        % (json.dumps(command), json.dumps(fields or {})), timeout=timeout)
+    wait_status(page, outcome["kind"])
+    return outcome
+
+
+def status(page):
+    return page.evaluate("""(() => {
+        const s = document.getElementById('status');
+        return {kind: s.dataset.kind, tone: s.dataset.tone, text: s.textContent};
+    })()""")
+
+
+def wait_status(page, kind, timeout=90):
+    page.wait_for("document.getElementById('status').dataset.kind === %s" % json.dumps(kind),
+                  timeout=timeout)
+    return status(page)
+
+
+def message(locale, key):
+    path = chromium.EXTENSION / "_locales" / locale / "messages.json"
+    return json.loads(path.read_text(encoding="utf-8"))[key]["message"]
+
+
+def click(page, element_id):
+    page.evaluate("document.getElementById(%s).click()" % json.dumps(element_id))
+
+
+def shown_picture(page):
+    """(type, bytes) of the picture the popup shows, or None."""
+    src = page.evaluate("""(() => {
+        const p = document.getElementById('picture');
+        return p.hidden || document.getElementById('capture-box').hidden ? '' : p.src;
+    })()""")
+    return decode_data_url(src) if src else None
+
+
+def png_bytes(image):
+    out = io.BytesIO()
+    image.save(out, "PNG")
+    return out.getvalue()
+
+
+def set_options(browser, **values):
+    page = browser.open("options.html")
+    try:
+        for element_id, value in values.items():
+            page.evaluate("document.getElementById(%s).value = %s"
+                          % (json.dumps(element_id), json.dumps(value)))
+        click(page, "save")
+        page.wait_for("document.getElementById('save-status').textContent !== ''")
+        return page.evaluate("""(() => {
+            const s = document.getElementById('save-status');
+            return {tone: s.dataset.tone, text: s.textContent};
+        })()""")
+    finally:
+        page.close()
+
+
+@pytest.fixture(scope="module")
+def browser(tmp_path_factory):
+    b = Browser(tmp_path_factory.mktemp("chromium-en"))
+    yield b
+    b.close()
+
+
+@pytest.fixture
+def popup(browser):
+    """A fresh popup (in a tab) with no stored state or options, talking to
+    the real host."""
+    browser.use_host("real")
+    browser.fake_reply(b"")
+    page = browser.open("popup.html")
+    page.evaluate("Promise.all([chrome.storage.session.clear(), chrome.storage.local.clear()])"
+                  ".then(() => chrome.storage.session.set({busy: ''}))")
+    wait_status(page, "idle")
+    yield page
+    page.close()
+
+
+# ------------------------------------------- the extension with a stand-in host
+
+SMALL_PNG = png_bytes(Image.new("RGB", (3, 2), (200, 30, 40)))
+
+
+def event(name, **args):
+    return {"EventName": name, **args}
+
+
+@pytest.mark.parametrize("reply,kind,tone", [
+    (event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=base64.b64encode(SMALL_PNG).decode()),
+     "captured", "ok"),
+    (event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=""), "tooLarge", "warning"),
+    (event("OnCaptureCompleted", arg1=CAPTURE_PATH), "noPicture", "error"),
+    (event("OnCaptureCompleted"), "noPicture", "error"),
+    (event("OnCaptureCanceled"), "canceled", "ok"),
+    (event("OnUploadFailed"), "uploadFailed", "error"),
+    (event("OnExit"), "refused", "error"),
+    (event("OnSomethingNew", arg1="x"), "unknown", "error"),
+    (b"", "noAnswer", "error"),
+    (b"{not json", "brokenAnswer", "error"),
+])
+def test_every_answer_of_the_host_is_shown(browser, popup, reply, kind, tone):
+    browser.use_host("fake")
+    browser.fake_reply(reply)
+    run(popup, "CaptureScreen")
+    shown = status(popup)
+    assert (shown["kind"], shown["tone"]) == (kind, tone)
+    assert shown["text"]
+    picture = shown_picture(popup)
+    if kind == "captured":
+        assert picture == ("image/png", SMALL_PNG)
+    else:
+        assert picture is None
+    capture_box = not popup.evaluate("document.getElementById('capture-box').hidden")
+    assert capture_box == (kind in ("captured", "tooLarge", "noPicture") and "arg1" in reply)
+
+
+def test_too_large_picture_is_explained_and_upload_offered(browser, popup):
+    browser.use_host("fake")
+    browser.fake_reply(event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=""))
+    assert popup.evaluate("document.getElementById('upload').disabled")
+    run(popup, "CaptureScreen")
+    assert status(popup)["text"] == message("en", "resultTooLarge")
+    assert popup.evaluate("document.getElementById('capture-path').textContent").endswith(
+        CAPTURE_PATH)
+    assert popup.evaluate("""(() => {
+        const b = document.getElementById('upload');
+        return !b.disabled && b.classList.contains('suggested');
+    })()""")
+
+
+@pytest.mark.parametrize("reply,truncated", [
+    (event("OnUploadCompleted", arg1="stored as <b>7</b> & done"), False),
+    (event("OnUploadCompleted", arg1="x" * 5000, arg2="truncated"), True),
+])
+def test_upload_answer_is_shown_as_text(browser, popup, reply, truncated):
+    browser.use_host("fake")
+    browser.fake_reply(reply)
+    run(popup, "Upload", timeout=30)  # no capture yet: the request is not sent
+    assert status(popup)["kind"] == "notSent"
+    popup.evaluate("chrome.storage.session.set({lastCapture: {path: %s, kind: 'tooLarge'}})"
+                   % json.dumps(CAPTURE_PATH))
+    assert set_options(browser, **{"upload-url": "http://127.0.0.1:9/up"})["tone"] == "ok"
+    run(popup, "Upload")
+    assert status(popup)["kind"] == "uploaded"
+    assert popup.evaluate("document.getElementById('answer').textContent") == reply["arg1"]
+    assert popup.evaluate("document.getElementById('answer').children.length") == 0
+    note = popup.evaluate("document.getElementById('answer-note').dataset.truncated")
+    assert note == ("1" if truncated else "0")
+
+
+@pytest.mark.parametrize("size,arrives", [(1 << 20, True), ((1 << 20) + 1, False)])
+def test_browser_limit_on_a_host_message(browser, popup, size, arrives):
+    """The browser takes a host message of exactly 1 MiB and drops a longer
+    one: the limit the host keeps its events within."""
+    head = '{"EventName":"OnCaptureCompleted","arg1":"C:\\\\a.png","arg2":"'
+    body = head + "A" * (size - len(head) - 3) + '"}\n'
+    assert len(body) == size
+    browser.use_host("fake")
+    browser.fake_reply(body)
+    outcome = run(popup, "CaptureScreen")
+    assert outcome["kind"] == ("captured" if arrives else "brokenAnswer")
+
+
+def test_requests_follow_the_buttons_and_options(browser, popup):
+    browser.use_host("fake")
+    browser.fake_reply(event("OnCaptureCanceled"))
+    sent = len(browser.fake_requests())
+    for button in ["start-capture", "capture-minimized", "capture-screen"]:
+        click(popup, button)
+        wait_status(popup, "canceled")
+        popup.evaluate("chrome.storage.session.remove('result')")
+        wait_status(popup, "idle")
+    assert set_options(browser, **{
+        "upload-url": " https://example.test/upload.php?x=1 ", "file-field": "picture",
+        "extra-fields": "user=李\n\n token=a=b \n", "image-format": "jpg"})["tone"] == "ok"
+    browser.fake_reply(event("OnCaptureCompleted", arg1="C:\\t\\KvCapture\\KvCapture.jpg"))
+    run(popup, "CaptureScreen")
+    browser.fake_reply(event("OnUploadFailed"))
+    click(popup, "upload")
+    wait_status(popup, "uploadFailed")
+    assert browser.fake_requests()[sent:] == [
+        {"Command": "StartCapture", "UILanguage": "en", "FileName": "KvCapture.png"},
+        {"Command": "Capture", "UILanguage": "en", "FileName": "KvCapture.png",
+         "AutoMinimize": True},
+        {"Command": "CaptureScreen", "UILanguage": "en", "FileName": "KvCapture.png"},
+        {"Command": "CaptureScreen", "UILanguage": "en", "FileName": "KvCapture.jpg"},
+        {"Command": "Upload", "UILanguage": "en", "PostUrl": "https://example.test/upload.php?x=1",
+         "FileField": "picture", "FileName": "KvCapture.jpg", "PostParams": "user=李&token=a=b"},
+    ]
+
+
+@pytest.mark.parametrize("values,tone,text_key", [
+    ({"upload-url": "ftp://example.test/in"}, "error", "badUploadUrl"),
+    ({"upload-url": "upload.php"}, "error", "badUploadUrl"),
+    ({"extra-fields": "a=1\nnovalue"}, "error", "badFieldLine"),
+    ({"extra-fields": "=1"}, "error", "badFieldLine"),
+    ({"extra-fields": "a=1&b=2"}, "error", "ampersandInField"),
+    ({"upload-url": "", "extra-fields": ""}, "ok", "saved"),
+])
+def test_options_page_refuses_what_cannot_be_sent(browser, popup, values, tone, text_key):
+    shown = set_options(browser, **values)
+    assert shown["tone"] == tone
+    assert shown["text"].startswith(message("en", text_key).split("$1")[0])
+    stored = popup.evaluate("chrome.storage.local.get(null)")
+    assert (stored != {}) == (tone == "ok")
+
+
+def test_upload_without_address_is_not_sent(browser, popup):
+    browser.use_host("fake")
+    popup.evaluate("chrome.storage.session.set({lastCapture: {path: %s, kind: 'captured'}})"
+                   % json.dumps(CAPTURE_PATH))
+    sent = len(browser.fake_requests())
+    outcome = run(popup, "Upload")
+    assert outcome == {"kind": "notSent", "reason": "noUploadAddress"}
+    assert status(popup)["text"] == message("en", "needUploadAddress")
+    assert len(browser.fake_requests()) == sent
+
+
+def test_unregistered_host_is_reported(browser, popup):
+    browser.use_host("none")
+    outcome = run(popup, "CaptureScreen")
+    assert outcome["kind"] == "hostMissing"
+    assert "not found" in status(popup)["text"]
+
+
+# --------------------------------------------------------- with the real host
+
+def test_unknown_command_round_trip(popup):
+    assert run(popup, "Dance")["kind"] == "refused"
+    assert status(popup)["text"] == message("en", "resultRefused")
+
+
+def wait_for_host(timeout=60):
+    end = time.time() + timeout
+    while time.time() < end:
+        if probe("find-host") == 0:
+            return
+        time.sleep(0.2)
+    raise AssertionError("no host window")
+
+
+def test_capture_cancelled_while_popup_waits(browser, popup):
+    """While a capture runs the popup says so and refuses a second command;
+    the host's cancel event arrives through the browser."""
+    click(popup, "start-capture")
+    wait_status(popup, "working")
+    wait_for_host()
+    assert popup.evaluate("document.getElementById('capture-screen').disabled")
+    assert popup.evaluate("chrome.runtime.sendMessage({type: 'runAndWait',"
+                          " command: 'CaptureScreen'})") == {"kind": "busy",
+                                                             "command": "StartCapture"}
+    assert probe("post", "502") == 0
+    assert wait_status(popup, "canceled")["text"] == message("en", "resultCanceled")
+    assert not popup.evaluate("document.getElementById('capture-screen').disabled")
+
+
+# ------------------------------------------------- package, release, registration
+
+EXTENSION_ID = extension_id_of_manifest(REPO / "extension" / "manifest.json")
+
+
+def staged_files(folder):
+    return {p.relative_to(folder).as_posix(): p.read_bytes()
+            for p in sorted(folder.rglob("*")) if p.is_file()}
+
+
+def test_package_is_signed_with_the_kept_key_and_holds_the_extension(tmp_path):
+    package = read_crx(WIN32 / "KvCapture.crx")
+    assert package.extension_id() == EXTENSION_ID
+    assert len(package.rsa_proofs) == 1
+    public_key, signature = package.rsa_proofs[0]
+    assert key_crx_id(public_key) == package.crx_id
+    manifest_key = json.loads((REPO / "extension" / "manifest.json").read_text())["key"]
+    assert base64.b64decode(manifest_key) == public_key
+    (tmp_path / "key.der").write_bytes(public_key)
+    (tmp_path / "sig").write_bytes(signature)
+    (tmp_path / "data").write_bytes(package.signed_bytes())
+    verify = subprocess.run(
+        f"openssl pkey -pubin -inform DER -in key.der -out key.pem && "
+        f"openssl dgst -sha256 -verify key.pem -signature sig data",
+        shell=True, cwd=tmp_path, capture_output=True, text=True)
+    assert verify.stdout.strip() == "Verified OK", verify.stderr
+    with zipfile.ZipFile(io.BytesIO(package.archive)) as archive:
+        packed = {n: archive.read(n) for n in archive.namelist() if not n.endswith("/")}
+    assert packed == staged_files(WIN32 / "extension")
+    assert {"manifest.json", "background.js", "popup.html", "icons/icon128.png",
+            "_locales/zh_TW/messages.json"} <= packed.keys()
+
+
+def test_host_manifests_name_the_extension_and_the_program():
+    for build, path in [(WIN32, "KvCaptureExt.exe"), (WIN64, "KvCaptureExt.exe")]:
+        manifest = json.loads((build / f"{HOST_NAME}.json").read_text())
+        assert manifest == {
+            "name": HOST_NAME, "description": manifest["description"], "path": path,
+            "type": "stdio", "allowed_origins": [f"chrome-extension://{EXTENSION_ID}/"]}
+
+
+def test_release_folder_has_what_a_user_copies():
+    release = WIN32 / "release" / "KvCapture"
+    names = {p.name for p in release.iterdir()}
+    assert {"KvCaptureExt.exe", "KvCapture.crx", f"{HOST_NAME}.json", "register-host.cmd",
+            "unregister-host.cmd", "INSTALL.txt", "extension"} <= names
+    if (WIN32 / "KvCaptureCrxInstall.exe").exists():
+        assert "KvCaptureCrxInstall.exe" in names
+    for name in names - {"extension"}:
+        assert (release / name).read_bytes() == (WIN32 / name).read_bytes(), name
+    assert (release / "KvCaptureExt.exe").read_bytes()[:2] == b"MZ"
+    install = (release / "INSTALL.txt").read_bytes()
+    assert b"\r\n" in install and b"\n" not in install.replace(b"\r\n", b"")
+    assert EXTENSION_ID.encode() in install
+    assert staged_files(release / "extension") == staged_files(WIN32 / "extension")
+
+
+def locale_keys(locale):
+    path = REPO / "extension" / "_locales" / locale / "messages.json"
+    return json.loads(path.read_text(encoding="utf-8"))
+
+
+def test_every_text_exists_in_the_three_languages():
+    en = locale_keys("en")
+    used = set()
+    for source in (REPO / "extension").glob("*.*"):
+        text = source.read_text(encoding="utf-8")
+        used |= set(re.findall(r'data-i18n="(\w+)"', text))
+        used |= set(re.findall(r'\bmsg\("(\w+)"', text))
+        used |= set(re.findall(r'__MSG_(\w+)__', text))
+    assert used and used <= en.keys()
+    codes = {}
+    for locale in ["en", "zh_CN", "zh_TW"]:
+        messages = locale_keys(locale)
+        assert messages.keys() == en.keys(), locale
+        for key, entry in messages.items():
+            assert entry["message"].count("$1") == en[key]["message"].count("$1"), (locale, key)
+        codes[locale] = messages["hostLanguage"]["message"]
+    assert codes == {"en": "en", "zh_CN": "cn", "zh_TW": "tw"}
+
+
+REGISTRY_KEYS = [f"HKCU\\Software\\Google\\Chrome\\NativeMessagingHosts\\{HOST_NAME}",
+                 f"HKCU\\Software\\Chromium\\NativeMessagingHosts\\{HOST_NAME}"]
+
+
+def registered_manifest(key):
+    rc, out, _ = run_wine(["reg.exe", "query", key, "/ve"])
+    if rc != 0:
+        return None
+    match = re.search(r"REG_SZ\s+(.*?)\s*$", out.decode("utf-8", "replace"), re.M)
+    return match.group(1) if match else ""
+
+
+def windows_path(path):
+    rc, out, _ = run_wine(["winepath.exe", "-w", str(path)])
+    assert rc == 0
+    return out.decode("utf-8").strip()
+
+
+def test_registration_scripts_for_the_current_user(tmp_path):
+    folder = tmp_path / "Kv Capture (x86) & co"
+    shutil.copytree(WIN32 / "release" / "KvCapture", folder)
+    script = lambda name: run_wine(["cmd.exe", "/c", name], cwd=folder)  # noqa: E731
+    try:
+        rc, out, _ = script("register-host.cmd")
+        assert rc == 0, out
+        expected = windows_path(folder / f"{HOST_NAME}.json")
+        assert [registered_manifest(k) for k in REGISTRY_KEYS] == [expected, expected]
+        for _ in range(2):  # removing twice is fine
+            rc, out, _ = script("unregister-host.cmd")
+            assert rc == 0, out
+            assert [registered_manifest(k) for k in REGISTRY_KEYS] == [None, None]
+        (folder / f"{HOST_NAME}.json").unlink()
+        rc, out, _ = script("register-host.cmd")
+        assert rc == 2 and b"missing" in out
+        assert [registered_manifest(k) for k in REGISTRY_KEYS] == [None, None]
+    finally:
+        for key in REGISTRY_KEYS:
+            run_wine(["reg.exe", "delete", key, "/f"])
