@@ -1,0 +1,16 @@
+// Resource numbers of the install assistant (shared by the resource script
+// and the code; plain #defines so that windres reads them too).
+#pragma once
+
+#define IDI_MAINICON 128
+#define IDD_MAINDLG 129
+#define IDB_PICTURE 205
+#define IDB_DRAGIMAGE 206
+
+#define IDC_PICTURE 1011
+#define IDC_HINT 1012
+#define IDC_NOTE 1013
+#define IDC_LINK 1200
+
+#define IDS_PACKAGE_MISSING 301
+#define IDS_BROWSER_MISSING 302
