@@ -29,6 +29,7 @@ kv_build() {
   shift 2 || shift $#
   local dir="$BUILD/$name"
   local args=(-S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release)
+  mkdir -p "$BUILD"
   [ -n "$toolchain" ] && args+=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/$toolchain")
   if [ ! -f "$dir/build.ninja" ]; then
     cmake "${args[@]}" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log"; return 1; }

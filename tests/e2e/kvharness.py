@@ -152,5 +152,7 @@ def unix_path(win_path):
 
 
 def kill_stray_hosts():
-    subprocess.run(["pkill", "-9", "-f", "KvCaptureExt.exe"], check=False)
-    subprocess.run(["pkill", "-9", "-f", "kvprobe.exe"], check=False)
+    """Ends programs of this build tree that a failed test left running (and
+    only those: other build trees may be testing at the same time)."""
+    for pattern in (f"{WIN64}/KvCaptureExt.exe", f"{WIN_TESTS}/", "/kv-e2e-"):
+        subprocess.run(["pkill", "-9", "-f", pattern], check=False)

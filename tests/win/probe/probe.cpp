@@ -3,6 +3,10 @@
 //   hold-window <ms>        own a window marked like a running host, for <ms>
 //   hold-mutex <ms>         own the host's single-instance mutex, for <ms>
 //   find-host               exit 0 when a host's background window exists
+//   dialog-info             print the visible dialogs of the session as JSON lines:
+//                           title, window rect, extended style, controls
+//   find-window <class>     exit 0 when a top-level window of that class exists
+//   command <title> <id>    send WM_COMMAND <id> (BN_CLICKED) to the dialog titled <title>
 // Run under the name KvCaptureCrxInstall.exe it records its start in
 // installer-started.txt next to itself (a stand-in install assistant).
 #include <windows.h>
@@ -13,6 +17,73 @@
 #include <string>
 
 namespace {
+
+std::string Utf8(const wchar_t* w) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, w, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(n > 0 ? n - 1 : 0, '\0');
+  if (n > 1) WideCharToMultiByte(CP_UTF8, 0, w, -1, &s[0], n, nullptr, nullptr);
+  return s;
+}
+
+std::string JsonString(const std::string& s) {
+  std::string out = "\"";
+  for (unsigned char c : s) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (c < 0x20) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", c);
+      out += buf;
+      continue;
+    }
+    out += static_cast<char>(c);
+  }
+  return out + "\"";
+}
+
+// The text of another process's window without waiting on a busy owner.
+std::string WindowText(HWND hwnd) {
+  wchar_t buf[512] = {};
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
+                      2000, &result);
+  return Utf8(buf);
+}
+
+std::string RectJson(HWND hwnd) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+  return buf;
+}
+
+BOOL CALLBACK PrintControl(HWND child, LPARAM param) {
+  std::string* out = reinterpret_cast<std::string*>(param);
+  char cls[64] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  char buf[160];
+  std::snprintf(buf, sizeof buf, "%s{\"id\":%d,\"class\":%s,\"visible\":%s,\"rect\":", out->back() == '[' ? "" : ",",
+                GetDlgCtrlID(child), JsonString(cls).c_str(),
+                IsWindowVisible(child) ? "true" : "false");
+  *out += buf + RectJson(child) + ",\"text\":" + JsonString(WindowText(child)) + "}";
+  return TRUE;
+}
+
+BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
+  char cls[64] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(hwnd)) return TRUE;
+  char head[96];
+  std::snprintf(head, sizeof head, "{\"exstyle\":%lu,\"style\":%lu,\"title\":",
+                static_cast<unsigned long>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)),
+                static_cast<unsigned long>(GetWindowLongPtrW(hwnd, GWL_STYLE)));
+  std::string line = head + JsonString(WindowText(hwnd)) + ",\"rect\":" + RectJson(hwnd) +
+                     ",\"controls\":[";
+  EnumChildWindows(hwnd, PrintControl, reinterpret_cast<LPARAM>(&line));
+  line += "]}";
+  std::printf("%s\n", line.c_str());
+  return TRUE;
+}
 
 const char kClass[] = "KvCapture_BgWindow";
 const char kTitle[] = "KvCapture";
@@ -59,6 +130,19 @@ int main(int argc, char** argv) {
     return PostMessageA(hwnd, msg, 0, 0) ? 0 : 4;
   }
   if (cmd == "find-host") return FindWindowA(kClass, kTitle) ? 0 : 1;
+  if (cmd == "find-window" && argc > 2) return FindWindowA(argv[2], nullptr) ? 0 : 1;
+  if (cmd == "dialog-info") {
+    EnumWindows(PrintDialog, 0);
+    return 0;
+  }
+  if (cmd == "command" && argc > 3) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, nullptr, 0);
+    std::wstring title(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, &title[0], n);
+    HWND dlg = FindWindowW(L"#32770", title.c_str());
+    if (!dlg) return 3;
+    return PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(std::atoi(argv[3]), BN_CLICKED), 0) ? 0 : 4;
+  }
   if (cmd == "hold-window" && argc > 2) {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
