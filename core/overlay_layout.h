@@ -1,0 +1,71 @@
+// Where the overlay's decorations go: the magnifier beside the pointer, the
+// size label on the region, the toolbar and its option row, and the buttons
+// inside the bars. Overlay client coordinates unless said otherwise.
+#pragma once
+#include <array>
+
+#include "core/selection.h"
+
+namespace kv {
+
+struct Size {
+  int width = 0;
+  int height = 0;
+};
+
+// The magnifier: a 120-pixel-wide box below and right of the pointer,
+// moved left of it near the right edge and above it near the bottom edge.
+constexpr int kMagnifierWidth = 120;
+constexpr int kZoomWidth = 120;       // the enlarged picture in the box
+constexpr int kZoomHeight = 100;
+constexpr int kZoomSourceWidth = 30;  // screen pixels shown, 4x enlarged
+constexpr int kZoomSourceHeight = 25;
+constexpr int kTipLineHeight = 18;
+
+struct MagnifierLayout {
+  Rect box;
+  Point zoomSource;        // top-left of the 30 x 25 source area
+  Rect zoomFrame;
+  Rect crossHorizontal;    // 2-pixel bars of the cross-hair
+  Rect crossVertical;
+  Rect positionLine;       // "X:..,Y:.."
+  Rect colourLine;         // "RGB:(..)"
+  Rect tipLine;            // the request's tip text (only with one)
+};
+MagnifierLayout LayoutMagnifier(Point pointer, int screenWidth, int screenHeight, bool withTip);
+
+// The 100 x 18 label with the region's size, standing on its top edge, or
+// at the top of the screen when there is no room above.
+Rect SizeLabelRect(const Rect& region);
+
+// Top-left corner of the toolbar (size toolbar) for the region: under it,
+// right-aligned, when there is room for the toolbar and the option row
+// (optionRowHeight, 0 when no tool is active) plus 5 pixels; else inside
+// its top-right corner when there is no room above either; else above it.
+// x = 0 when the region is narrower than the toolbar from the left edge.
+Point ToolbarOrigin(const Rect& region, Size toolbar, int optionRowHeight, int screenHeight);
+
+// The option bars shown for a tool, in a row from the toolbar's left edge:
+// above the toolbar when the toolbar sits above the region, else below it.
+// A bar that is not shown gets an empty rectangle.
+struct OptionRowLayout {
+  Rect colourBar;
+  Rect penSizeBar;
+  Rect textSizeBar;
+};
+OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Size colourBar,
+                                Size penSizeBar, Size textSizeBar);
+
+// Buttons in their bar's client coordinates.
+constexpr int kToolbarButtonCount = 9;
+constexpr int kPenSizeButtonCount = 3;
+std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
+    const std::array<Size, kToolbarButtonCount>& images);
+std::array<Rect, kPenSizeButtonCount> PenSizeButtonRects(
+    const std::array<Size, kPenSizeButtonCount>& images);
+
+// The 16 colour swatches of the colour bar (row 1 left to right, then row 2).
+constexpr int kSwatchCount = 16;
+std::array<Rect, kSwatchCount> ColourSwatchRects();
+
+}  // namespace kv
