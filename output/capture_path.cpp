@@ -5,7 +5,11 @@
 
 #include <cstring>
 
+#include "core/file_name.h"
+
 namespace kv {
+
+bool IsAnsiLeadByte(unsigned char c) { return IsDBCSLeadByte(c) != FALSE; }
 
 std::string CaptureFolder() {
   char folder[MAX_PATH + 16] = {};
@@ -21,9 +25,7 @@ std::string CaptureFolder() {
 
 std::string TemporaryCapturePath(const std::string& fileName) {
   if (fileName.empty()) return std::string();
-  std::string name = fileName;
-  if (name.find('.') == std::string::npos) name += ".png";
-  return CaptureFolder() + name;
+  return CaptureFilePath(CaptureFolder(), fileName, IsAnsiLeadByte);
 }
 
 }  // namespace kv

@@ -1,11 +1,154 @@
-// Placeholders until the encoders are wired.
+// Image output: every picture that leaves the host is encoded here (GDI+,
+// format by file extension), offered through "Save As" or put on the
+// clipboard.
 #include "output/image_output.h"
+
+#include <commdlg.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include <gdiplus.h>
+
+#include "core/file_name.h"
+#include "core/languages.h"
+#include "output/capture_path.h"
+#include "winutil/codepage.h"
+#include "winutil/scoped_win.h"
 
 namespace kv {
 
-bool SaveToCaptureFolder(HBITMAP, const std::string&) { return false; }
-HRESULT EncodeImageFile(HBITMAP, const std::string&) { return E_NOTIMPL; }
-bool SaveImageAs(HWND, HBITMAP, const std::string&) { return false; }
-void CopyImageToClipboard(HBITMAP) {}
+namespace {
+
+namespace gp = Gdiplus;
+namespace flat = Gdiplus::DllExports;
+
+// GDI+ is started before the first encoding and stays started.
+bool EnsureGdiplus() {
+  static bool started = false;
+  if (!started) {
+    ULONG_PTR token = 0;
+    gp::GdiplusStartupInput input;
+    started = gp::GdiplusStartup(&token, &input, nullptr) == gp::Ok;
+  }
+  return started;
+}
+
+// True when one entry of an encoder's extension list ("*.JPG;*.JPEG;...")
+// has the extension `ext` (dot included), ignoring case.
+bool ListsExtension(const WCHAR* list, const std::wstring& ext) {
+  if (!list || ext.empty()) return false;
+  std::wstring entries = list;
+  size_t start = 0;
+  while (start <= entries.size()) {
+    size_t end = entries.find(L';', start);
+    if (end == std::wstring::npos) end = entries.size();
+    std::wstring entry = entries.substr(start, end - start);
+    if (lstrcmpiW(PathFindExtensionW(entry.c_str()), ext.c_str()) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The encoder for the extension of `path`; false when none lists it.
+bool FindEncoder(const std::string& path, CLSID* clsid, HRESULT* failure) {
+  UINT count = 0, bytes = 0;
+  if (flat::GdipGetImageEncodersSize(&count, &bytes) != gp::Ok || count == 0 || bytes == 0) {
+    *failure = E_FAIL;
+    return false;
+  }
+  std::vector<BYTE> buffer(bytes);
+  auto* codecs = reinterpret_cast<gp::ImageCodecInfo*>(buffer.data());
+  if (flat::GdipGetImageEncoders(count, bytes, codecs) != gp::Ok) {
+    *failure = E_FAIL;
+    return false;
+  }
+  std::wstring ext = AnsiToWide(PathFindExtensionA(path.c_str()));
+  for (UINT i = 0; i < count; ++i) {
+    if (ListsExtension(codecs[i].FilenameExtension, ext)) {
+      *clsid = codecs[i].Clsid;
+      return true;
+    }
+  }
+  *failure = HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+  return false;
+}
+
+using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+
+// The common dialog is not on every system: looked up when first needed.
+GetSaveFileNameFn SaveFileDialog() {
+  static GetSaveFileNameFn fn = [] {
+    HMODULE dll = LoadLibraryA("comdlg32.dll");
+    return dll ? reinterpret_cast<GetSaveFileNameFn>(
+                     reinterpret_cast<void*>(GetProcAddress(dll, "GetSaveFileNameA")))
+               : nullptr;
+  }();
+  return fn;
+}
+
+}  // namespace
+
+HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
+  if (!bitmap || path.empty()) return E_INVALIDARG;
+  if (!EnsureGdiplus()) return E_FAIL;
+  CLSID clsid{};
+  HRESULT failure = E_FAIL;
+  if (!FindEncoder(path, &clsid, &failure)) return failure;
+  std::wstring widePath = AnsiToWide(path);
+  if (widePath.empty()) return E_INVALIDARG;
+  gp::GpBitmap* image = nullptr;
+  if (flat::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != gp::Ok || !image) return E_FAIL;
+  gp::GpStatus status = flat::GdipSaveImageToFile(image, widePath.c_str(), &clsid, nullptr);
+  flat::GdipDisposeImage(image);
+  return status == gp::Ok ? S_OK : E_FAIL;
+}
+
+bool SaveToCaptureFolder(HBITMAP bitmap, const std::string& fileName) {
+  std::string path = TemporaryCapturePath(fileName);
+  if (path.empty()) return false;
+  std::string folder = CaptureFolder();
+  if (!PathFileExistsA(folder.c_str()) && !CreateDirectoryA(folder.c_str(), nullptr)) return false;
+  if (bitmap && EncodeImageFile(bitmap, path) >= 0) return true;
+  // Neither a half-written file nor one left from an earlier capture may
+  // be reported as this capture.
+  DeleteFileA(path.c_str());
+  return false;
+}
+
+bool SaveImageAs(HWND owner, HBITMAP bitmap, const std::string& fileName) {
+  GetSaveFileNameFn getSaveFileName = SaveFileDialog();
+  if (!getSaveFileName) return false;
+  char file[MAX_PATH] = {};
+  std::string proposed = CutToFit(fileName, MAX_PATH - 1, IsAnsiLeadByte);
+  std::copy(proposed.begin(), proposed.end(), file);
+
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = SaveAsFilter().c_str();
+  ofn.nFilterIndex = SaveAsFilterIndex(fileName);
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH;
+  ofn.lpstrInitialDir = "";
+  ofn.lpstrTitle = TranslateUiText("Save As").c_str();
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+  ofn.lpstrDefExt = "png";
+  if (!getSaveFileName(&ofn)) return false;
+  return EncodeImageFile(bitmap, file) >= 0;
+}
+
+void CopyImageToClipboard(HBITMAP bitmap) {
+  ScopedClipboard clipboard(nullptr);
+  if (!clipboard.is_open()) return;
+  EmptyClipboard();
+  BITMAP info{};
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
+  HANDLE copy = CopyImage(bitmap, IMAGE_BITMAP, info.bmWidth, info.bmHeight, 0);
+  if (!copy) return;
+  // The clipboard owns the copy once it takes it.
+  if (!SetClipboardData(CF_BITMAP, copy)) DeleteObject(copy);
+}
 
 }  // namespace kv

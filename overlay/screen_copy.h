@@ -15,7 +15,10 @@ HBITMAP CaptureScreenArea(HDC sourceDC, int x, int y, int width, int height);
 void DimBitmap(HDC targetDC, int width, int height);
 
 // Captures a screen rectangle into the capture file and posts
-// WM_CAPTURE_DONE to notifyWindow (also when saving failed).
+// WM_CAPTURE_DONE to notifyWindow (also when saving failed). The picture
+// has the rectangle's size; what lies beyond the virtual screen is black.
+// A rectangle without pixels (width or height 0 or less) or of more than
+// 2^26 pixels writes no file and removes one left from an earlier capture.
 void CaptureRectToFile(HWND notifyWindow, int x, int y, int width, int height,
                        const std::string& fileName);
 // The whole virtual screen.
