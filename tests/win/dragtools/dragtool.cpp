@@ -1,0 +1,286 @@
+// kvdragtool <command> [arguments]: acts inside the Wine session for the
+// install assistant's end-to-end tests. Lines go to standard output.
+//   droptarget X Y W H MS      a window registered as a drop target; prints
+//                              "ready", then "enter formats=<cf,...>
+//                              effect=<allowed> keys=<key state>", "leave" and
+//                              "drop effect=<allowed> keys=<key state>
+//                              files=<name>|<name>", for MS milliseconds
+//   dragsource X Y W H FILE MS a window that drags FILE (as a file list) when
+//                              the left button goes down on it; prints
+//                              "ready", then "done result=<hex> effect=<n>"
+//   clipboard                  prints the clipboard's CF_TEXT
+//   window TITLE               prints the top-level window of that title
+//                              (UTF-8) as JSON; exit 1 when there is none
+#include <windows.h>
+#include <ole2.h>
+#include <psapi.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "installer/data_object.h"
+#include "installer/drop_source.h"
+#include "installer/static_box.h"
+#include "winutil/codepage.h"
+
+namespace {
+
+void Say(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string JsonString(const std::string& utf8) {
+  std::string out = "\"";
+  for (unsigned char c : utf8) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", c);
+      out += esc;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string RectJson(const RECT& r) {
+  char text[96];
+  std::snprintf(text, sizeof text, "[%ld,%ld,%ld,%ld]", r.left, r.top, r.right, r.bottom);
+  return text;
+}
+
+std::string WindowTextUtf8(HWND hwnd) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(hwnd, text, 1024);
+  return kv::WideToUtf8(text);
+}
+
+// ---- a recording drop target, independent of the assistant's classes ------
+
+class Recorder : public IDropTarget {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IDropTarget) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs_; }  // lives on the stack
+
+  STDMETHODIMP DragEnter(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
+    std::string formats;
+    IEnumFORMATETC* formatList = nullptr;
+    if (SUCCEEDED(data->EnumFormatEtc(DATADIR_GET, &formatList)) && formatList) {
+      FORMATETC format;
+      ULONG got = 0;
+      while (formatList->Next(1, &format, &got) == S_OK && got == 1) {
+        if (!formats.empty()) formats += ',';
+        formats += std::to_string(format.cfFormat);
+        if (format.ptd) CoTaskMemFree(format.ptd);
+      }
+      formatList->Release();
+    }
+    Say("enter formats=" + formats + " effect=" + std::to_string(*effect) +
+        " keys=" + std::to_string(keys));
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+  STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+  STDMETHODIMP DragLeave() override {
+    Say("leave");
+    return S_OK;
+  }
+  STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL, DWORD* effect) override {
+    std::string files;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (SUCCEEDED(data->GetData(&format, &medium))) {
+      auto drop = static_cast<HDROP>(medium.hGlobal);
+      UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+      for (UINT i = 0; i < count; ++i) {
+        wchar_t name[MAX_PATH] = {};
+        DragQueryFileW(drop, i, name, MAX_PATH);
+        if (i) files += '|';
+        files += kv::WideToUtf8(name);
+      }
+      ReleaseStgMedium(&medium);
+    }
+    Say("drop effect=" + std::to_string(*effect) + " keys=" + std::to_string(keys) +
+        " files=" + files);
+    *effect = DROPEFFECT_COPY;
+    return S_OK;
+  }
+
+ private:
+  ULONG refs_ = 1;
+};
+
+HWND MakeWindow(const wchar_t* title, int x, int y, int w, int h, WNDPROC proc, COLORREF colour) {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = CreateSolidBrush(colour);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = title;
+  RegisterClassW(&wc);
+  // Never activated: the keyboard (Escape during a drag) stays with the
+  // program under test.
+  HWND hwnd = CreateWindowExW(WS_EX_TOPMOST | WS_EX_NOACTIVATE, title, title, WS_POPUP | WS_BORDER,
+                              x, y, w, h, nullptr, nullptr, wc.hInstance, nullptr);
+  ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+  UpdateWindow(hwnd);
+  return hwnd;
+}
+
+void PumpFor(DWORD ms) {
+  SetTimer(nullptr, 0, ms, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == WM_TIMER && !msg.hwnd) break;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+int DropTarget(int x, int y, int w, int h, DWORD ms) {
+  HWND hwnd = MakeWindow(L"KvDropTarget", x, y, w, h, DefWindowProcW, RGB(200, 230, 200));
+  Recorder recorder;
+  HRESULT hr = RegisterDragDrop(hwnd, &recorder);
+  if (FAILED(hr)) {
+    Say("register failed");
+    return 1;
+  }
+  Say("ready");
+  PumpFor(ms);
+  RevokeDragDrop(hwnd);
+  DestroyWindow(hwnd);
+  return 0;
+}
+
+std::string dragFile;
+
+LRESULT CALLBACK SourceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_LBUTTONDOWN) return DefWindowProcW(hwnd, message, wParam, lParam);
+  auto* data = new kv::CIDataObject;
+  data->AddRef();
+  auto* source = new kv::CIDropSource;
+  source->AddRef();
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM medium{};
+  medium.tymed = TYMED_HGLOBAL;
+  medium.hGlobal = kv::BuildFileList(dragFile);
+  data->SetData(&format, &medium, TRUE);
+  DWORD effect = DROPEFFECT_NONE;
+  HRESULT hr = DoDragDrop(data, source, DROPEFFECT_COPY, &effect);
+  char line[64];
+  std::snprintf(line, sizeof line, "done result=%08lx effect=%lu", static_cast<unsigned long>(hr),
+                effect);
+  Say(line);
+  source->Release();
+  data->Release();
+  return 0;
+}
+
+int DragSource(int x, int y, int w, int h, const std::string& file, DWORD ms) {
+  dragFile = file;
+  MakeWindow(L"KvDragSource", x, y, w, h, SourceProc, RGB(230, 200, 200));
+  Say("ready");
+  PumpFor(ms);
+  return 0;
+}
+
+int Clipboard() {
+  if (!OpenClipboard(nullptr)) return 2;
+  int rc = 1;
+  if (HANDLE text = GetClipboardData(CF_TEXT)) {
+    if (auto* p = static_cast<const char*>(GlobalLock(text))) {
+      Say(p);
+      GlobalUnlock(text);
+      rc = 0;
+    }
+  }
+  CloseClipboard();
+  return rc;
+}
+
+BOOL CALLBACK AddControl(HWND child, LPARAM out) {
+  auto* json = reinterpret_cast<std::string*>(out);
+  RECT r{};
+  GetWindowRect(child, &r);
+  if (json->back() != '{') *json += ',';
+  *json += "\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" +
+           JsonString(WindowTextUtf8(child)) + ",\"rect\":" + RectJson(r) +
+           ",\"style\":" + std::to_string(GetWindowLongW(child, GWL_STYLE)) + "}";
+  return TRUE;
+}
+
+// The title as given on the command line: Unicode, which the ANSI argv
+// could not carry.
+std::wstring WideArgument(int index) {
+  int count = 0;
+  LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::wstring arg = args && index < count ? args[index] : L"";
+  LocalFree(args);
+  return arg;
+}
+
+int Window() {
+  std::wstring title = WideArgument(2);
+  HWND hwnd = FindWindowW(nullptr, title.c_str());
+  if (!hwnd) return 1;
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  std::string image;
+  if (HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid)) {
+    wchar_t path[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (QueryFullProcessImageNameW(process, 0, path, &size)) image = kv::WideToUtf8(path);
+    CloseHandle(process);
+  }
+  const bool topmost = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  std::string json = "{\"rect\":" + RectJson(r) + ",\"work\":" + RectJson(work) +
+                     ",\"topmost\":" + (topmost ? "true" : "false") +
+                     ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
+                     ",\"foreground\":" + (GetForegroundWindow() == hwnd ? "true" : "false") +
+                     ",\"image\":" + JsonString(image) + ",\"controls\":{";
+  EnumChildWindows(hwnd, AddControl, reinterpret_cast<LPARAM>(&json));
+  json += "}}";
+  Say(json);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  const std::string command = argv[1];
+  if (command == "clipboard") return Clipboard();
+  if (command == "window" && argc == 3) return Window();
+  OleInitialize(nullptr);
+  int rc = 2;
+  auto number = [&](int i) { return std::atoi(argv[i]); };
+  if (command == "droptarget" && argc == 7)
+    rc = DropTarget(number(2), number(3), number(4), number(5), static_cast<DWORD>(number(6)));
+  else if (command == "dragsource" && argc == 8)
+    rc = DragSource(number(2), number(3), number(4), number(5), argv[6],
+                    static_cast<DWORD>(number(7)));
+  OleUninitialize();
+  return rc;
+}
