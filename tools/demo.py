@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""Runs the capture host with real requests and shows what came back.
+
+Each step prints its request, the exit code and every event, decoded:
+pictures that arrive as Base64 text in "arg2" are written into the output
+folder, next to a screenshot of the display taken before the request.
+"""
+import base64
+import io
+import json
+import os
+import subprocess
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, HTTPServer
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[1]
+sys.path.insert(0, str(REPO / "tests" / "e2e"))
+import kvharness  # noqa: E402
+from kvharness import RunningHost, exit_code, frame, run_host  # noqa: E402
+
+OUT = Path(sys.argv[1])
+failures = []
+
+
+def screenshot(name):
+    path = OUT / name
+    subprocess.run(["sh", "-c", f"xwd -root -silent | convert xwd:- '{path}'"], check=False)
+    return path
+
+
+def show(title, request, result, raw=False):
+    print(f"\n--- {title}")
+    print(f"    request : {request!r}" if raw else f"    request : {json.dumps(request, ensure_ascii=False)}")
+    print(f"    exit    : {exit_code(result.returncode)}"
+          f"{' (-1)' if exit_code(result.returncode) == 255 else ''}")
+    if not result.events:
+        print("    events  : none")
+    for i, event in enumerate(result.events):
+        shown = dict(event)
+        picture = event.get("arg2", "")
+        if event.get("EventName") == "OnCaptureCompleted" and picture:
+            data = base64.b64decode(picture)
+            name = OUT / f"{title.split()[0].lower()}-{Path(event.get('arg1', 'x.png').replace(chr(92), '/')).name}"
+            name.write_bytes(data)
+            size = ""
+            try:
+                from PIL import Image
+                with Image.open(io.BytesIO(data)) as img:
+                    size = f", {img.format} {img.size[0]}x{img.size[1]}"
+            except Exception:  # noqa: BLE001 - a demo shows what it can
+                pass
+            shown["arg2"] = f"<{len(picture)} characters of Base64: {len(data)} bytes{size}, saved as {name.name}>"
+        print(f"    event   : {json.dumps(shown, ensure_ascii=False)}")
+    (OUT / "events.jsonl").open("a").write(
+        json.dumps({"step": title, "exit": exit_code(result.returncode), "events": result.events},
+                   ensure_ascii=False) + "\n")
+
+
+def step(title, request, raw=False, expect_exit=None, timeout=60, **kw):
+    try:
+        result = run_host(request, raw=raw, timeout=timeout, **kw)
+    except subprocess.TimeoutExpired:
+        print(f"\n--- {title}\n    request : {request!r}\n    no answer within {timeout} s")
+        failures.append(title)
+        return None
+    show(title, request, result, raw=raw)
+    if expect_exit is not None and exit_code(result.returncode) != expect_exit:
+        failures.append(title)
+    return result
+
+
+class Answer(BaseHTTPRequestHandler):
+    received = []
+
+    def do_POST(self):  # noqa: N802 - the library's name
+        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
+        Answer.received.append((self.path, dict(self.headers), body))
+        reply = json.dumps({"stored": True, "bytes": len(body)}).encode()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/json")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+
+    def log_message(self, *args):
+        pass
+
+
+def interactive_capture():
+    """Drives an interactive capture with scripted pointer moves: the
+    prompt's button, a drag over the display, a double click inside."""
+    host = RunningHost({"Command": "StartCapture", "FileName": "demo-interactive.png",
+                        "TipInfo": "Drag to select, double-click to finish"})
+    try:
+        host.wait_for_window()
+        time.sleep(2)
+        screenshot("interactive-1-prompt.png")
+        rc, out, _ = kvharness.run_wine([kvharness.PROBE_EXE, "dialog-info"])
+        prompt = [json.loads(line) for line in out.decode().splitlines() if line.strip()]
+        if not prompt:
+            print("    (no prompt on screen)")
+            return
+        button = [c for c in prompt[0]["controls"] if c["id"] == 1][0]["rect"]
+        xdo = lambda *a: subprocess.run(["xdotool"] + [str(x) for x in a], check=False)  # noqa: E731
+        xdo("mousemove", (button[0] + button[2]) // 2, (button[1] + button[3]) // 2)
+        xdo("click", 1)
+        time.sleep(1.5)
+        xdo("mousemove", 200, 150)
+        time.sleep(0.3)
+        screenshot("interactive-2-window-snap.png")
+        xdo("mousedown", 1)
+        for x, y in [(205, 155), (300, 220), (420, 300), (560, 380)]:
+            xdo("mousemove", x, y)
+            time.sleep(0.05)
+        screenshot("interactive-3-dragging.png")
+        xdo("mouseup", 1)
+        time.sleep(0.5)
+        screenshot("interactive-4-fixed.png")
+        xdo("mousemove", 380, 260)
+        xdo("click", "--repeat", "2", "--delay", "80", 1)
+        result = host.finish(timeout=30)
+        show("Interactive capture (StartCapture)", {"Command": "StartCapture"}, result)
+    finally:
+        host.kill()
+
+
+def main():
+    OUT.mkdir(parents=True, exist_ok=True)
+    screenshot("display.png")
+    print(f"display {os.environ.get('DISPLAY')}: screenshot in {OUT / 'display.png'}")
+
+    step("Unknown command", {"Command": "Dance"}, expect_exit=255)
+    step("Empty request (length 0)", b"\x00\x00\x00\x00", raw=True, expect_exit=255)
+    step("StopCapture", {"Command": "StopCapture"}, expect_exit=0)
+    step("CaptureScreen", {"Command": "CaptureScreen", "FileName": "demo-screen.png"}, expect_exit=0)
+    step("CaptureRect", {"Command": "CaptureRect", "FileName": "demo-rect.png",
+                         "CaptureLeft": 40, "CaptureTop": 40, "CaptureWidth": 720,
+                         "CaptureHeight": 300}, expect_exit=0)
+    step("CaptureRect (JPEG)", {"Command": "CaptureRect", "FileName": "demo-rect.jpg",
+                                "CaptureLeft": 400, "CaptureTop": 60, "CaptureWidth": 300,
+                                "CaptureHeight": 280}, expect_exit=0)
+    step("CaptureWindow", {"Command": "CaptureWindow", "FileName": "demo-window.png",
+                           "WinName": "Untitled - Notepad"}, expect_exit=0)
+
+    server = HTTPServer(("127.0.0.1", 0), Answer)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    url = f"http://127.0.0.1:{server.server_port}/upload.php?album=demo"
+    step("Upload", {"Command": "Upload", "PostUrl": url, "FileName": "demo-rect.png",
+                    "PostParams": "title=Demo&tags=kv,capture"})
+    for path, headers, body in Answer.received:
+        print(f"    server  : POST {path}, {len(body)} bytes, "
+              f"Content-Type {headers.get('Content-Type')}")
+        (OUT / "upload-request-body.bin").write_bytes(body)
+    server.shutdown()
+
+    print("\n--- Interactive capture")
+    interactive_capture()
+
+    installer = kvharness.WIN64 / "KvCaptureCrxInstall.exe"
+    if installer.exists():
+        print("\n--- Install assistant")
+        proc = kvharness.wine_popen([installer])
+        time.sleep(5)
+        screenshot("install-assistant.png")
+        print(f"    screenshot: {OUT / 'install-assistant.png'}")
+        kvharness.kill_group(proc)
+        proc.communicate()
+
+    if failures:
+        print(f"\nsteps that did not answer as expected: {failures}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
