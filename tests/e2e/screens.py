@@ -9,9 +9,10 @@ from dataclasses import dataclass
 
 from PIL import Image
 
-from kvharness import WIN_TESTS, kill_group, run_host, wine_popen
+from kvharness import WIN64, kill_group, run_host, wine_popen
 
-TESTWIN_EXE = WIN_TESTS / "kvtestwin.exe"
+# Outside the tests folder, whose programs are ended between tests.
+TESTWIN_EXE = WIN64 / "testwindows" / "kvtestwin.exe"
 
 
 def pattern_pixel(x, y, seed):
