@@ -1,12 +1,300 @@
+// The overlay's lifecycle: the frozen snapshot, the window and its
+// companions, and the operations that end or restart a capture.
 #include "overlay/overlay.h"
 
+#include <commctrl.h>
+
+#include "annotate/annotate.h"
 #include "host/host.h"
+#include "output/image_output.h"
+#include "overlay/overlay_state.h"
+#include "overlay/screen_copy.h"
+#include "resources/host/overlay_ids.h"
+#include "winutil/ui_text.h"
 
 namespace kv {
 
-// Placeholder until the overlay exists: the capture counts as cancelled.
-void StartOverlay(HWND notifyWindow, const std::string&) {
-  PostMessageA(notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
+OverlayState overlayState;
+
+namespace {
+
+OverlayState& o = overlayState;
+
+constexpr UINT_PTR kPollTimer = 1;
+constexpr UINT kPollPeriodMs = 100;
+
+struct MenuEntry {
+  const char* key;  // English text; "-----" is a separator
+  UINT command;
+};
+const MenuEntry kContextMenu[] = {
+    {"Add Rectangle", kCmdAddRectangle},
+    {"Add Ellipse", kCmdAddEllipse},
+    {"Add Arrow", kCmdAddArrow},
+    {"Brush Tool", kCmdBrushTool},
+    {"Add Text", kCmdAddText},
+    {"Undo", kCmdUndo},
+    {"-----", 0},
+    {"Reset Capture Area", kCmdResetCapture},
+    {"Complete Capture", kCmdCompleteCapture},
+    {"Save As", kCmdSaveAs},
+    {"-----", 0},
+    {"Cancel Capture", kCmdCancelCapture},
+};
+
+const char* const kFontSizes[] = {"6", "8", "9", "10", "11", "12", "16", "18", "20"};
+constexpr int kDefaultFontSizeIndex = 5;  // "12"
+
+// The system cursors of the handle table: 0 move, 1 to 8 the handles.
+const LPCTSTR kHandleCursorIds[9] = {IDC_SIZEALL,  IDC_SIZENWSE, IDC_SIZENS,
+                                     IDC_SIZENESW, IDC_SIZEWE,   IDC_SIZEWE,
+                                     IDC_SIZENESW, IDC_SIZENS,   IDC_SIZENWSE};
+
+RECT VirtualScreenRect() {
+  RECT r;
+  r.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  r.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  r.right = r.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  r.bottom = r.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  return r;
+}
+
+// The untouched and the darkened copy of the virtual screen. False when
+// either could not be made.
+bool TakeSnapshots() {
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  ScopedGetDC desktop(GetDesktopWindow());
+  if (!desktop) return false;
+  o.screenSnapshot.reset(
+      CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
+  o.dimmedSnapshot.reset(
+      CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
+  if (!o.screenSnapshot || !o.dimmedSnapshot) return false;
+  ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
+  if (!mem) return false;
+  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
+  DimBitmap(mem.get(), w, h);
+  return true;
+}
+
+bool RegisterOverlayClass() {
+  WNDCLASSA existing;
+  if (GetClassInfoA(hostInstance, kOverlayClass, &existing)) return true;
+  WNDCLASSA wc{};
+  wc.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  wc.lpfnWndProc = OverlayWindowProc;
+  wc.hInstance = hostInstance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+  wc.lpszClassName = kOverlayClass;
+  return RegisterClassA(&wc) != 0;
+}
+
+void ShowFrozenScreen() {
+  ShowWindow(o.overlayWindow, SW_SHOW);
+  UpdateWindow(o.overlayWindow);
+  ScopedGetDC dc(o.overlayWindow);
+  ScopedMemDC mem(CreateCompatibleDC(dc.get()));
+  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
+  BitBlt(dc.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), mem.get(), 0, 0, SRCCOPY);
+}
+
+void LoadCursors() {
+  for (int i = 0; i < 9; ++i) o.handleCursors[i] = LoadCursor(nullptr, kHandleCursorIds[i]);
+  o.selectCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_SELECT_ARROW));
+  o.toolCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_TOOL_CROSS));
+}
+
+void CreateToolWindows() {
+  o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR),
+                                       o.overlayWindow, ToolbarDialogProc, 0);
+  const int bars[3] = {IDD_COLOUR_BAR, IDD_PEN_SIZE_BAR, IDD_TEXT_SIZE_BAR};
+  const DLGPROC procs[3] = {ColourBarDialogProc, PenSizeBarDialogProc, TextSizeBarDialogProc};
+  for (int i = 0; i < 3; ++i) {
+    o.optionBars[i] = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(bars[i]),
+                                         o.overlayWindow, procs[i], 0);
+  }
+  // WS_CHILD | ES_MULTILINE | ES_PASSWORD: a multi-line edit ignores the
+  // password bit.
+  o.textEdit = CreateWindowExA(0, "edit", "", WS_CHILD | ES_MULTILINE | ES_PASSWORD, 0, 0, 0, 0,
+                               o.overlayWindow, nullptr, hostInstance, nullptr);
+  o.fontSizeCombo = CreateWindowExA(0, "combobox", "",
+                                    WS_CHILD | WS_VSCROLL | WS_BORDER | CBS_DROPDOWNLIST, 30, 6,
+                                    50, 180, o.optionBars[2], nullptr, hostInstance, nullptr);
+  for (const char* size : kFontSizes) {
+    SendMessageA(o.fontSizeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size));
+  }
+  SendMessageA(o.fontSizeCombo, CB_SETCURSEL, kDefaultFontSizeIndex, 0);
+  ShowWindow(o.fontSizeCombo, SW_SHOW);
+}
+
+void LoadToolbarBitmaps() {
+  const int ids[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
+                      IDB_TEXT_SIZE_BAR_BACK};
+  for (int i = 0; i < 4; ++i) {
+    o.toolbarBitmaps[i].reset(LoadBitmapA(hostInstance, MAKEINTRESOURCEA(ids[i])));
+  }
+}
+
+void CreateTooltip() {
+  o.tooltipWindow = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
+                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, o.overlayWindow,
+                                    nullptr, hostInstance, nullptr);
+  if (!o.tooltipWindow) return;
+  SetWindowPos(o.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = o.overlayWindow;
+  tool.uId = reinterpret_cast<UINT_PTR>(o.overlayWindow);
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(o.tooltipWindow, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void CreateContextMenu() {
+  o.contextMenu.reset(CreatePopupMenu());
+  if (!o.contextMenu) return;
+  for (const MenuEntry& e : kContextMenu) {
+    if (std::string(e.key) == "-----") {
+      AppendMenuA(o.contextMenu.get(), MF_SEPARATOR, 0, nullptr);
+    } else {
+      // Shown as UTF-16: the texts of every language reach the screen
+      // whatever the system's ANSI code page.
+      AppendMenuW(o.contextMenu.get(), MF_STRING, e.command, UiTextWide(e.key).c_str());
+    }
+  }
+}
+
+// The overlay could not be opened: the host is told the capture was
+// cancelled, so the browser is not left waiting.
+void GiveUp() {
+  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
+  ReleaseOverlayResources();
+}
+
+// Runs `operation` as a modal loop owned by the overlay (see
+// OverlayState::modalLoopOpen).
+template <typename F>
+void RunModalLoop(F operation) {
+  o.modalLoopOpen = true;
+  operation();
+  o.modalLoopOpen = false;
+  o.escapeFromModalLoop = (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
+}
+
+// The region a composition for output uses: crossed edges put in order.
+// False when nothing of it lies on the screen.
+bool PrepareOutputRegion() {
+  o.selection = NormalizedRect(o.selection);
+  return !IsEmptyRect(ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()));
+}
+
+}  // namespace
+
+void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+  o.notifyWindow = notifyWindow;
+  o.fileName = fileName;
+  ResetCapture();
+  o.screenRect = VirtualScreenRect();
+  if (!TakeSnapshots() || !RegisterOverlayClass()) return GiveUp();
+  o.overlayWindow = CreateWindowExA(
+      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
+      hostInstance, nullptr);
+  if (!o.overlayWindow) return GiveUp();
+  ShowFrozenScreen();
+  LoadCursors();
+  CreateToolWindows();
+  LoadToolbarBitmaps();
+  CreateTooltip();
+  CreateContextMenu();
+  SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
+}
+
+void CompleteCapture() {
+  if (!o.overlayWindow || !PrepareOutputRegion()) return;
+  o.composeFlag = true;
+  PaintOverlay();
+  o.composeFlag = false;
+  // Without an image (the section could not be made) the capture stays
+  // open rather than report a file that was never written.
+  if (!o.composedImage) return;
+  CopyImageToClipboard(o.composedImage.get());
+  SaveToCaptureFolder(o.composedImage.get(), o.fileName);
+  PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);
+  DestroyWindow(o.overlayWindow);
+  ReleaseOverlayResources();
+}
+
+void CancelCapture() {
+  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
+  if (o.overlayWindow) DestroyWindow(o.overlayWindow);
+  ReleaseOverlayResources();
+}
+
+void SaveCaptureAs() {
+  if (!o.overlayWindow || o.modalLoopOpen) return;
+  const Rect kept = o.selection;
+  if (PrepareOutputRegion()) {
+    o.composeFlag = true;
+    PaintOverlay();
+    o.composeFlag = false;
+    if (o.composedImage) {
+      RunModalLoop([] { SaveImageAs(o.overlayWindow, o.composedImage.get(), o.fileName); });
+    }
+  }
+  o.selection = kept;
+  PaintOverlay();
+}
+
+void ResetCapture() {
+  o.anchorSet = false;
+  o.selected = false;
+  o.editMode = false;
+  o.composeFlag = false;
+  o.shapeInProgress = false;
+  o.ready = false;
+  o.selectPhase = 0;
+  o.selection = Rect{};
+  o.snapshotStack.clear();
+  o.brushPoints.clear();
+  o.textString.clear();
+  o.currentTool = 0;
+  ResetColourBarHover();
+}
+
+void HideToolWindows() {
+  HWND windows[] = {o.toolbarWindow, o.optionBars[0], o.optionBars[1], o.optionBars[2],
+                    o.textEdit};
+  for (HWND w : windows) {
+    if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
+  }
+}
+
+void HideOptionBars() {
+  for (HWND w : o.optionBars) {
+    if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
+  }
+}
+
+void ReleaseOverlayResources() {
+  o.screenSnapshot.reset();
+  o.dimmedSnapshot.reset();
+  o.composedImage.reset();
+  for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
+  o.contextMenu.reset();
+  ReleasePaintBuffer();
+  ResetCapture();
+}
+
+// Shows the context menu at a screen point, owned by the overlay.
+void ShowContextMenu(POINT screenPoint) {
+  RunModalLoop([screenPoint] {
+    TrackPopupMenu(o.contextMenu.get(), TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0,
+                   o.overlayWindow, nullptr);
+  });
 }
 
 }  // namespace kv

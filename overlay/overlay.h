@@ -4,10 +4,49 @@
 
 #include <string>
 
+#include "core/selection.h"
+
 namespace kv {
 
 // Takes the snapshot and opens the overlay; the outcome arrives at
-// notifyWindow as WM_CAPTURE_DONE or WM_CAPTURE_CANCEL.
+// notifyWindow as WM_CAPTURE_DONE or WM_CAPTURE_CANCEL (also when the
+// overlay cannot be opened).
 void StartOverlay(HWND notifyWindow, const std::string& fileName);
+
+// Ends the capture with the current region: clipboard, capture file,
+// WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
+// nothing on the screen is not completed (the overlay stays open).
+void CompleteCapture();
+// Ends the capture without an image: WM_CAPTURE_CANCEL.
+void CancelCapture();
+// Offers the current region to the Save As dialog; the overlay stays open
+// and unchanged whatever the outcome.
+void SaveCaptureAs();
+// Back to choosing a region: region, annotations and tool discarded. Does
+// not paint or hide anything.
+void ResetCapture();
+// Hides the toolbar, the option bars and the text box where visible.
+void HideToolWindows();
+void HideOptionBars();
+// Releases the snapshots, the composed image and the toolbar artwork, then
+// ResetCapture.
+void ReleaseOverlayResources();
+
+// Redraws the whole overlay (and, with composeFlag set, makes
+// composedImage). No effect while the overlay window does not exist.
+void PaintOverlay();
+// Draws the overlay as PaintOverlay does into `target` (a context holding a
+// bitmap of the virtual screen's size), with the pointer at `pointer`.
+void RenderOverlay(HDC target, Point pointer);
+// Drops the paint buffer kept between paints.
+void ReleasePaintBuffer();
+
+// Shows the context menu at a screen point, owned by the overlay.
+void ShowContextMenu(POINT screenPoint);
+
+// Offers the window under the pointer as the region while none is fixed.
+void HighlightWindowUnderPointer();
+
+LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 }  // namespace kv

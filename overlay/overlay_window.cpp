@@ -1,0 +1,270 @@
+// The overlay's window procedure: the selection state machine and the
+// routing of pointer input to the region or the active tool.
+//
+// States follow from the flags: Choosing / Dragging (no region fixed, the
+// left button up / down), Fixed and Adjusting (region fixed, selectPhase 2
+// / 1), Annotating (editMode). Pointer positions are read with
+// GetCursorPos, not taken from the message.
+#include <windowsx.h>
+
+#include "annotate/annotate.h"
+#include "overlay/overlay.h"
+#include "overlay/overlay_state.h"
+
+namespace kv {
+
+namespace {
+
+OverlayState& o = overlayState;
+
+Point PointerInClient() {
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(o.overlayWindow, &p);
+  return {p.x, p.y};
+}
+
+// Pointer moves count for dragging, resizing, moving and drawing only with
+// exactly the left button held: no other button, no Shift, no Ctrl.
+bool OnlyLeftButton(WPARAM keys) { return keys == MK_LBUTTON; }
+
+void HideIfVisible(HWND w) {
+  if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
+}
+
+void SetHandleCursor(int index) {
+  if (index >= 0 && index <= 8) SetCursor(o.handleCursors[index]);
+}
+
+// The Escape poll: the only keyboard handling of the overlay. It reads the
+// key's global state, so it also works while the text box or a bar has the
+// focus. While a modal loop of the overlay runs, Escape belongs to that
+// loop (it closes the dialog or menu) and the capture stays open, also
+// until that Escape is released.
+void OnTimer() {
+  if (!o.ready) o.ready = true;
+  const SHORT escape = GetAsyncKeyState(VK_ESCAPE);
+  if (o.modalLoopOpen) return;
+  if (o.escapeFromModalLoop) {
+    if (!(escape & 0x8000)) o.escapeFromModalLoop = false;
+    return;
+  }
+  if (escape != 0) CancelCapture();
+}
+
+void OnSetCursor() {
+  if (ShowsSelectCursor(o, PointerInClient())) SetCursor(o.selectCursor);
+}
+
+void OnMouseMoveAnnotating(Point p, WPARAM keys) {
+  const bool inside = Contains(o.selection, p);
+  if (inside) SetCursor(o.toolCursor);
+  if (OnlyLeftButton(keys) && inside && o.shapeInProgress && p.x != o.shapeStart.x &&
+      p.y != o.shapeStart.y) {
+    HideIfVisible(o.textEdit);
+    o.shapeEnd = ClampToRegion(o.selection, p);
+  }
+  PaintOverlay();
+}
+
+void OnMouseMoveFixed(Point p, WPARAM keys) {
+  SetHandleCursor(FixedRegionCursor(o, p));
+  if (OnlyLeftButton(keys) &&
+      AdjustTo(o, p, o.ScreenWidth(), o.ScreenHeight()) == AdjustResult::kMoved &&
+      IsWindowVisible(o.toolbarWindow)) {
+    PlaceToolbar();
+  }
+  PaintOverlay();
+}
+
+void OnMouseMoveChoosing(Point p, WPARAM keys) {
+  HighlightWindowUnderPointer();
+  if (OnlyLeftButton(keys)) DragTo(o, p);
+  PaintOverlay();
+}
+
+void OnMouseMove(WPARAM keys) {
+  const Point p = PointerInClient();
+  if (o.editMode) return OnMouseMoveAnnotating(p, keys);
+  if (o.selected) return OnMouseMoveFixed(p, keys);
+  OnMouseMoveChoosing(p, keys);
+}
+
+void OnLButtonDown() {
+  const Point p = PointerInClient();
+  if (o.editMode) {
+    if (!Contains(o.selection, p)) return;
+    o.shapeStart = p;
+    o.shapeInProgress = true;
+    if (o.currentTool == 5) {
+      if (!IsWindowVisible(o.textEdit)) PrepareTextBox();
+    } else {
+      SetFocus(o.overlayWindow);
+    }
+    return;
+  }
+  if (o.selected) {
+    const GrabResult grab = GrabFixedRegion(o, p);
+    if (grab.handle) SetHandleCursor(o.hitHandle);
+    if (grab.handle || grab.inside) HideIfVisible(o.toolbarWindow);
+    return;
+  }
+  o.pressPoint = p;
+}
+
+void OnLButtonUp() {
+  if (!o.ready) return;
+  if (o.editMode) {
+    if (o.shapeInProgress) {
+      if (o.currentTool == 5) {
+        if (IsWindowVisible(o.textEdit)) {
+          SetFocus(o.overlayWindow);  // the box loses the focus: its text is committed
+        } else {
+          PlaceTextBox(PointerInClient());
+        }
+      } else {
+        BurnIn();
+      }
+      o.shapeStart = o.shapeEnd = Point{};
+      o.shapeInProgress = false;
+    }
+    ResetToolbarButtons();
+    return;
+  }
+  if (!o.selected) {
+    // Fixed on whatever the region holds: the highlighted window after a
+    // click, the dragged rectangle after a drag.
+    o.selected = true;
+    PaintOverlay();
+  }
+  o.moving = false;
+  PlaceToolbar();
+  o.selectPhase = 2;
+  ResetToolbarButtons();
+}
+
+void OnLButtonDblClk() {
+  if (o.selected && Contains(o.selection, PointerInClient())) CompleteCapture();
+}
+
+void OnRButtonUp(LPARAM lParam) {
+  if (!o.editMode && !o.selected) return CancelCapture();
+  if (Contains(o.selection, PointerInClient())) {
+    SetCursor(LoadCursor(nullptr, IDC_ARROW));
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(o.overlayWindow, &at);
+    SetFocus(o.overlayWindow);
+    ShowContextMenu(at);
+    return;
+  }
+  HideToolWindows();
+  ResetCapture();
+  PaintOverlay();
+}
+
+void ChooseTool(int tool) {
+  o.currentTool = tool;
+  SelectTool(tool);
+}
+
+void OnCommand(WPARAM wParam) {
+  if (HIWORD(wParam) == EN_KILLFOCUS) {
+    CommitText();
+    PaintOverlay();
+  }
+  switch (LOWORD(wParam)) {
+    case kCmdAddRectangle: return ChooseTool(1);
+    case kCmdAddEllipse: return ChooseTool(2);
+    case kCmdAddArrow: return ChooseTool(3);
+    case kCmdBrushTool: return ChooseTool(4);
+    case kCmdAddText: return ChooseTool(5);
+    case kCmdUndo: return UndoAnnotation();
+    case kCmdResetCapture:
+      HideToolWindows();
+      ResetCapture();
+      return PaintOverlay();
+    case kCmdCompleteCapture: return CompleteCapture();
+    case kCmdSaveAs: return SaveCaptureAs();
+    case kCmdCancelCapture: return CancelCapture();
+    default: return;
+  }
+}
+
+// Typed text shows in the current colour on the box's own background.
+LRESULT OnCtlColorEdit(HDC dc) {
+  SetTextColor(dc, o.penColor);
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+void OnPaint(HWND hwnd) {
+  ScopedPaint paint(hwnd);
+  PaintOverlay();
+}
+
+void OnDestroy() {
+  o.snapshotStack.clear();
+  o.brushPoints.clear();
+  HWND* owned[] = {&o.toolbarWindow, &o.optionBars[0], &o.optionBars[1], &o.optionBars[2]};
+  for (HWND* w : owned) {
+    if (*w) DestroyWindow(*w);
+    *w = nullptr;
+  }
+  // The remaining children go with the overlay.
+  o.textEdit = o.fontSizeCombo = o.tooltipWindow = nullptr;
+  o.overlayWindow = nullptr;
+}
+
+}  // namespace
+
+LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_TIMER: OnTimer(); return 0;
+    case WM_SETCURSOR: OnSetCursor(); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(wParam); return 0;
+    case WM_LBUTTONDOWN: OnLButtonDown(); return 0;
+    case WM_LBUTTONUP: OnLButtonUp(); return 0;
+    case WM_LBUTTONDBLCLK: OnLButtonDblClk(); return 0;
+    case WM_RBUTTONUP: OnRButtonUp(lParam); return 0;
+    case WM_COMMAND: OnCommand(wParam); return 0;
+    case WM_CTLCOLOREDIT: return OnCtlColorEdit(reinterpret_cast<HDC>(wParam));
+    case WM_PAINT: OnPaint(hwnd); return 0;
+    // The paint covers everything: no background erase, no flash.
+    case WM_ERASEBKGND: return 1;
+    case WM_DESTROY: OnDestroy(); return 0;
+    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+}
+
+void HighlightWindowUnderPointer() {
+  SetCursor(o.selectCursor);
+  if (o.selected) return;
+  POINT p{};
+  GetCursorPos(&p);
+  // Disabled for this one search, the overlay is skipped and the window
+  // beneath it is found.
+  EnableWindow(o.overlayWindow, FALSE);
+  HWND target = ChildWindowFromPointEx(GetDesktopWindow(), p, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
+  EnableWindow(o.overlayWindow, TRUE);
+  GetCursorPos(&p);
+  while (target) {
+    POINT local = p;
+    ScreenToClient(target, &local);
+    HWND child = ChildWindowFromPointEx(target, local, CWP_ALL);
+    // Over no window the search starts at the desktop, whose topmost child
+    // is the overlay itself: neither it nor its hidden bars are offered.
+    if (!child || child == target || child == o.overlayWindow) break;
+    GetCursorPos(&p);
+    target = child;
+  }
+  if (target) {
+    RECT r;
+    GetWindowRect(target, &r);
+    POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+    ScreenToClient(o.overlayWindow, &corners[0]);
+    ScreenToClient(o.overlayWindow, &corners[1]);
+    o.selection = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  }
+  o.selection = ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight());
+}
+
+}  // namespace kv

@@ -1,0 +1,193 @@
+// Painting the overlay: the darkened frozen screen, the bright region with
+// its annotations, the frame and handles or the magnifier, the size label.
+// Everything is drawn off-screen and reaches the window in one copy.
+#include <cwchar>
+#include <string>
+
+#include "annotate/annotate.h"
+#include "core/overlay_layout.h"
+#include "host/host.h"
+#include "overlay/overlay.h"
+#include "overlay/overlay_state.h"
+#include "winutil/codepage.h"
+
+namespace kv {
+
+namespace {
+
+OverlayState& o = overlayState;
+
+constexpr COLORREF kChoosingFrame = RGB(0, 180, 245);
+constexpr COLORREF kFixedFrame = RGB(45, 120, 225);
+constexpr COLORREF kLabelBack = RGB(50, 50, 50);
+constexpr COLORREF kMagnifierBack = RGB(60, 60, 60);
+constexpr COLORREF kZoomFrame = RGB(0, 120, 255);
+constexpr COLORREF kCrossHair = RGB(0, 255, 255);
+constexpr COLORREF kLabelText = RGB(255, 255, 255);
+constexpr COLORREF kTipText = RGB(255, 127, 39);
+
+// The font of the size label and the magnifier lines, made for each block.
+ScopedFont LabelFont() {
+  return ScopedFont(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+                                OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY,
+                                VARIABLE_PITCH, L"Arial"));
+}
+
+// Copies w x h pixels of `bitmap` from (sx, sy) to (x, y) of `target`.
+void CopyFromBitmap(HDC target, HBITMAP bitmap, int x, int y, int w, int h, int sx, int sy) {
+  ScopedMemDC mem(CreateCompatibleDC(target));
+  ScopedSelect select(mem.get(), bitmap);
+  BitBlt(target, x, y, w, h, mem.get(), sx, sy, SRCCOPY);
+}
+
+void FillSolid(HDC dc, const Rect& r, COLORREF colour) {
+  ScopedBrush brush(CreateSolidBrush(colour));
+  RECT rc = ToRECT(r);
+  FillRect(dc, &rc, brush.get());
+}
+
+void FrameHollow(HDC dc, const Rect& r, int penWidth, COLORREF colour) {
+  ScopedPen pen(CreatePen(PS_SOLID, penWidth, colour));
+  ScopedSelect selectPen(dc, pen.get());
+  ScopedSelect selectBrush(dc, GetStockObject(NULL_BRUSH));
+  Rectangle(dc, r.left, r.top, r.right, r.bottom);
+}
+
+void DrawLine(HDC dc, const std::wstring& text, const Rect& r, COLORREF colour, UINT flags) {
+  SetTextColor(dc, colour);
+  RECT rc = ToRECT(r);
+  DrawTextW(dc, text.c_str(), -1, &rc, flags);
+}
+
+std::wstring Format(const wchar_t* format, int a, int b) {
+  wchar_t text[64];
+  std::swprintf(text, sizeof text / sizeof text[0], format, a, b);
+  return text;
+}
+
+// The part of the region that lies on the screen: where the bright picture
+// and the annotations go, and what a composition takes.
+Rect VisibleRegion() { return ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()); }
+
+// A new 24-bit bottom-up section holding `region` of the picture; it
+// replaces composedImage (null when it cannot be made).
+void ComposeImage(HDC back, const Rect& region) {
+  o.composedImage.reset();
+  if (IsEmptyRect(region)) return;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = region.Width();
+  info.bmiHeader.biHeight = region.Height();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  o.composedImage.reset(CreateDIBSection(back, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!o.composedImage) return;
+  ScopedMemDC mem(CreateCompatibleDC(back));
+  ScopedSelect select(mem.get(), o.composedImage.get());
+  BitBlt(mem.get(), 0, 0, region.Width(), region.Height(), back, region.left, region.top,
+         SRCCOPY);
+}
+
+void DrawMagnifier(HDC back, Point p) {
+  const std::string& tip = captureRequest.tipInfo;
+  const MagnifierLayout m = LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), !tip.empty());
+  {
+    // The zoom is taken before the box is drawn, so it never shows itself.
+    ScopedMemDC zoomDC(CreateCompatibleDC(back));
+    ScopedBitmap zoom(CreateCompatibleBitmap(back, kZoomWidth, kZoomHeight));
+    ScopedSelect select(zoomDC.get(), zoom.get());
+    StretchBlt(zoomDC.get(), 0, 0, kZoomWidth, kZoomHeight, back, m.zoomSource.x, m.zoomSource.y,
+               kZoomSourceWidth, kZoomSourceHeight, SRCCOPY);
+    FillSolid(back, m.box, kMagnifierBack);
+    BitBlt(back, m.box.left, m.box.top, kZoomWidth, kZoomHeight, zoomDC.get(), 0, 0, SRCCOPY);
+  }
+  FrameHollow(back, m.zoomFrame, 2, kZoomFrame);
+  FillSolid(back, m.crossHorizontal, kCrossHair);
+  FillSolid(back, m.crossVertical, kCrossHair);
+
+  const COLORREF pixel = GetPixel(back, p.x, p.y);
+  ScopedFont font = LabelFont();
+  ScopedSelect selectFont(back, font.get());
+  const UINT flags = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
+  DrawLine(back, Format(L"X:%d,Y:%d", p.x, p.y), m.positionLine, kLabelText, flags);
+  wchar_t rgb[64];
+  std::swprintf(rgb, sizeof rgb / sizeof rgb[0], L"RGB:(%d,%d,%d)", GetRValue(pixel),
+                GetGValue(pixel), GetBValue(pixel));
+  DrawLine(back, rgb, m.colourLine, kLabelText, flags);
+  if (!tip.empty()) DrawLine(back, AnsiToWide(tip), m.tipLine, kTipText, flags);
+}
+
+void DrawSizeLabel(HDC back, const Rect& r) {
+  const Rect label = SizeLabelRect(r);
+  FillSolid(back, label, kLabelBack);
+  ScopedFont font = LabelFont();
+  ScopedSelect selectFont(back, font.get());
+  // The multiplication sign between the numbers (U+00D7).
+  DrawLine(back, Format(L"%d\u00D7%d", r.Width(), r.Height()), label, kLabelText,
+           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
+}
+
+void DrawFixedFrame(HDC back, const Rect& r) {
+  FrameHollow(back, r, 1, kFixedFrame);
+  o.handleRects = ComputeHandleRects(r);
+  ScopedBrush brush(CreateSolidBrush(kFixedFrame));
+  for (int i = 1; i <= 8; ++i) {
+    RECT rc = ToRECT(o.handleRects[i]);
+    FillRect(back, &rc, brush.get());
+  }
+}
+
+Point PointerInOverlay() {
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(o.overlayWindow, &p);
+  return {p.x, p.y};
+}
+
+}  // namespace
+
+void RenderOverlay(HDC back, Point pointer) {
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  const Rect& r = o.selection;
+  const bool hasRegion = !IsEmptyRect(r);
+  const Rect visible = VisibleRegion();
+  CopyFromBitmap(back, o.dimmedSnapshot.get(), 0, 0, w, h, 0, 0);
+  if (hasRegion) {
+    CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
+                   visible.Height(), visible.left, visible.top);
+    if (!o.snapshotStack.empty()) {
+      CopyFromBitmap(back, o.snapshotStack.back().get(), visible.left, visible.top,
+                     visible.Width(), visible.Height(), 0, 0);
+    }
+  }
+  if (o.editMode && o.currentTool >= 1 && o.currentTool <= 5) DrawLiveShape(back);
+  if (o.composeFlag) ComposeImage(back, visible);
+  if (!hasRegion) return;
+  SetBkMode(back, TRANSPARENT);
+  if (!o.selected) {
+    FrameHollow(back, r, 4, kChoosingFrame);
+    DrawMagnifier(back, pointer);
+  } else {
+    DrawFixedFrame(back, r);
+  }
+  DrawSizeLabel(back, r);
+}
+
+void PaintOverlay() {
+  if (!o.overlayWindow) return;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  ScopedGetDC window(o.overlayWindow);
+  if (!window) return;
+  ScopedMemDC back(CreateCompatibleDC(window.get()));
+  ScopedBitmap buffer(CreateCompatibleBitmap(window.get(), w, h));
+  if (!back || !buffer) return;
+  ScopedSelect select(back.get(), buffer.get());
+  RenderOverlay(back.get(), PointerInOverlay());
+  BitBlt(window.get(), 0, 0, w, h, back.get(), 0, 0, SRCCOPY);
+}
+
+void ReleasePaintBuffer() {}
+
+}  // namespace kv

@@ -1,0 +1,379 @@
+#!/usr/bin/env python3
+"""Draws the capture overlay's artwork into OUTDIR: the toolbar button strips,
+the backgrounds of the toolbar and its option bars (24-bit BMP) and the two
+cursors (CUR). Sizes and colours are those the toolbar's layout expects.
+
+usage: make_overlay_art.py OUTDIR
+"""
+import math
+import os
+import struct
+import sys
+
+# ---- colours -------------------------------------------------------------
+
+BAR_TOP = (208, 235, 255)
+BAR_BOTTOM = (229, 242, 255)
+BAR_BORDER = (62, 128, 195)
+SEPARATOR = (124, 179, 222)
+SEPARATOR_LIGHT = (239, 248, 255)
+OPTION_BACK = (218, 238, 255)
+BUTTON_FRAME = (90, 134, 179)
+HOVER_FILL = (246, 250, 255)
+PRESSED_FILL = (170, 200, 235)
+SWATCH_BORDER = (185, 200, 204)
+INK = (30, 60, 120)
+SWATCHES = [
+    [(0, 0, 0), (128, 128, 128), (128, 0, 0), (128, 128, 0),
+     (0, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128)],
+    [(255, 255, 255), (192, 192, 192), (255, 0, 0), (255, 255, 0),
+     (0, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255)],
+]
+
+TOOL_W, TOOL_H = 24, 22      # toolbar button images (strips 96 x 22)
+PEN_W, PEN_H = 24, 29        # pen-size button images (strips 96 x 29)
+TOOLBAR_SIZE = (257, 28)
+COLOUR_BAR_SIZE = (165, 36)
+PEN_BAR_SIZE = (83, 36)
+TEXT_BAR_SIZE = (83, 35)
+
+
+class Canvas:
+    """A pixel grid of (r, g, b) or (r, g, b, a) tuples; right and bottom
+    edges of rectangles are exclusive."""
+
+    def __init__(self, w, h, fill):
+        self.w, self.h = w, h
+        self.px = [[fill] * w for _ in range(h)]
+
+    def set(self, x, y, c):
+        if 0 <= x < self.w and 0 <= y < self.h:
+            self.px[y][x] = c
+
+    def get(self, x, y):
+        return self.px[y][x]
+
+    def fill_rect(self, l, t, r, b, c):
+        for y in range(max(t, 0), min(b, self.h)):
+            for x in range(max(l, 0), min(r, self.w)):
+                self.px[y][x] = c
+
+    def frame_rect(self, l, t, r, b, c, width=1):
+        for i in range(width):
+            for x in range(l + i, r - i):
+                self.set(x, t + i, c)
+                self.set(x, b - 1 - i, c)
+            for y in range(t + i, b - i):
+                self.set(l + i, y, c)
+                self.set(r - 1 - i, y, c)
+
+    def dot(self, x, y, c, width):
+        lo = -(width // 2)
+        for dy in range(lo, lo + width):
+            for dx in range(lo, lo + width):
+                self.set(x + dx, y + dy, c)
+
+    def line(self, x0, y0, x1, y1, c, width=1):
+        steps = max(abs(x1 - x0), abs(y1 - y0), 1)
+        for i in range(steps + 1):
+            x = round(x0 + (x1 - x0) * i / steps)
+            y = round(y0 + (y1 - y0) * i / steps)
+            self.dot(x, y, c, width)
+
+    def polyline(self, points, c, width=1):
+        for (x0, y0), (x1, y1) in zip(points, points[1:]):
+            self.line(x0, y0, x1, y1, c, width)
+
+    def disc(self, cx, cy, r, c):
+        for y in range(self.h):
+            for x in range(self.w):
+                if (x + 0.5 - cx) ** 2 + (y + 0.5 - cy) ** 2 <= r * r:
+                    self.px[y][x] = c
+
+    def ellipse(self, cx, cy, rx, ry, c, width=1):
+        n = int(8 * (rx + ry))
+        for i in range(n):
+            a = 2 * math.pi * i / n
+            self.dot(round(cx + rx * math.cos(a)), round(cy + ry * math.sin(a)), c, width)
+
+    def polygon(self, points, c):
+        """Even-odd scanline fill, sampled at pixel centres."""
+        for y in range(self.h):
+            yc = y + 0.5
+            xs = []
+            for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+                if (y0 <= yc < y1) or (y1 <= yc < y0):
+                    xs.append(x0 + (yc - y0) * (x1 - x0) / (y1 - y0))
+            xs.sort()
+            for a, b in zip(xs[0::2], xs[1::2]):
+                for x in range(self.w):
+                    if a <= x + 0.5 < b:
+                        self.px[y][x] = c
+
+    def paste(self, other, x0, y0):
+        for y in range(other.h):
+            for x in range(other.w):
+                self.set(x0 + x, y0 + y, other.px[y][x])
+
+
+def lerp(a, b, t):
+    return tuple(round(p + (q - p) * t) for p, q in zip(a, b))
+
+
+def write_bmp(path, canvas):
+    """24-bit bottom-up BMP, rows padded to 4 bytes."""
+    row = (canvas.w * 3 + 3) & ~3
+    data = bytearray()
+    for y in range(canvas.h - 1, -1, -1):
+        line = bytearray()
+        for x in range(canvas.w):
+            r, g, b = canvas.px[y][x][:3]
+            line += bytes((b, g, r))
+        line += b"\0" * (row - len(line))
+        data += line
+    header = struct.pack("<2sIHHI", b"BM", 14 + 40 + len(data), 0, 0, 14 + 40)
+    info = struct.pack("<IiiHHIIiiII", 40, canvas.w, canvas.h, 1, 24, 0, len(data),
+                       2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + data)
+
+
+def write_cur(path, canvas, hotspot):
+    """One 32-bit image with an AND mask; transparent where alpha is 0."""
+    w, h = canvas.w, canvas.h
+    xor = bytearray()
+    mask_row = ((w + 31) // 32) * 4
+    mask = bytearray()
+    for y in range(h - 1, -1, -1):
+        bits = bytearray(mask_row)
+        for x in range(w):
+            r, g, b, a = canvas.px[y][x]
+            xor += bytes((b, g, r, a)) if a else b"\0\0\0\0"
+            if not a:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    image = info + xor + mask
+    header = struct.pack("<HHH", 0, 2, 1)
+    entry = struct.pack("<BBBBHHII", w, h, 0, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
+    with open(path, "wb") as f:
+        f.write(header + entry + image)
+
+
+# ---- toolbar and bars ----------------------------------------------------
+
+def toolbar_row_colour(y):
+    return lerp(BAR_TOP, BAR_BOTTOM, y / (TOOLBAR_SIZE[1] - 1))
+
+
+def toolbar_background():
+    w, h = TOOLBAR_SIZE
+    c = Canvas(w, h, BAR_TOP)
+    for y in range(h):
+        c.fill_rect(0, y, w, y + 1, toolbar_row_colour(y))
+    c.frame_rect(0, 0, w, h, BAR_BORDER)
+    for x in (135, 196):
+        c.fill_rect(x, 3, x + 1, h - 3, SEPARATOR)
+        c.fill_rect(x + 1, 3, x + 2, h - 3, SEPARATOR_LIGHT)
+    return c
+
+
+def right_separator(c):
+    c.fill_rect(c.w - 2, 3, c.w - 1, c.h - 3, SEPARATOR)
+    c.fill_rect(c.w - 1, 3, c.w, c.h - 3, SEPARATOR_LIGHT)
+
+
+def colour_bar_background():
+    c = Canvas(*COLOUR_BAR_SIZE, OPTION_BACK)
+    c.frame_rect(8, 4, 34, 30, BUTTON_FRAME)      # around the preview square (9,5)-(33,29)
+    c.fill_rect(9, 5, 33, 29, (255, 0, 0))
+    for row, top in enumerate((2, 17)):
+        for col in range(8):
+            left = 38 + 15 * col
+            c.fill_rect(left, top, left + 15, top + 15, SWATCH_BORDER)
+            c.fill_rect(left + 2, top + 2, left + 13, top + 13, SWATCHES[row][col])
+    return c
+
+
+def pen_bar_background():
+    c = Canvas(*PEN_BAR_SIZE, OPTION_BACK)
+    right_separator(c)
+    return c
+
+
+def letter_a(c, x, y, height, colour, width):
+    """A capital A standing on (x, y + height), its apex at the top."""
+    half = height * 0.42
+    apex = (round(x + half), y)
+    c.line(x, y + height, *apex, colour, width)
+    c.line(round(x + 2 * half), y + height, *apex, colour, width)
+    bar = y + round(height * 0.62)
+    c.line(round(x + half * 0.45), bar, round(x + half * 1.55), bar, colour, width)
+
+
+def text_bar_background():
+    c = Canvas(*TEXT_BAR_SIZE, OPTION_BACK)
+    letter_a(c, 6, 8, 18, (20, 70, 200), 2)
+    right_separator(c)
+    return c
+
+
+# ---- button icons (drawn on a transparent 24 x h canvas) -----------------
+
+def icon_rectangle(c):
+    c.frame_rect(5, 5, 20, 17, INK, 2)
+
+
+def icon_ellipse(c):
+    c.ellipse(12, 11, 7, 5.5, INK, 2)
+
+
+def icon_arrow(c):
+    c.line(6, 16, 15, 7, INK, 2)
+    c.polygon([(18, 4), (11, 6), (16, 11)], INK)
+
+
+def icon_brush(c):
+    c.line(17, 4, 11, 12, (140, 90, 40), 2)            # handle
+    c.polygon([(10, 11), (13, 14), (8, 19), (5, 18)], (60, 60, 60))  # bristles
+    c.line(5, 18, 4, 19, (60, 60, 60), 1)
+
+
+def icon_text(c):
+    letter_a(c, 6, 4, 14, INK, 2)
+
+
+def icon_undo(c):
+    """A curved arrow over the top, its head at the left pointing down."""
+    green = (40, 160, 60)
+    pts = [(round(12 + 6 * math.cos(a)), round(12 - 5 * math.sin(a)))
+           for a in [math.pi * i / 14 for i in range(15)]]
+    c.polyline([(18, 17)] + pts, green, 2)
+    x, y = pts[-1]
+    c.polygon([(x - 4, y), (x + 4, y), (x, y + 5)], green)
+
+
+def icon_save(c):
+    c.fill_rect(5, 4, 19, 18, (40, 80, 160))
+    c.fill_rect(8, 4, 16, 9, (220, 225, 235))           # shutter
+    c.fill_rect(13, 5, 15, 8, (40, 80, 160))
+    c.fill_rect(7, 12, 17, 18, (250, 250, 250))         # label
+
+
+def icon_cancel(c):
+    orange = (240, 120, 20)
+    c.line(7, 6, 17, 16, orange, 3)
+    c.line(17, 6, 7, 16, orange, 3)
+
+
+def icon_complete(c):
+    green = (30, 160, 40)
+    c.polyline([(5, 11), (10, 16), (19, 6)], green, 3)
+
+
+def icon_dot(radius):
+    def draw(c):
+        c.disc(12, 14.5, radius, (30, 30, 30))
+    return draw
+
+
+def strip(icon, w, h, background_at):
+    """Four state images side by side: framed, bare, framed with a light
+    fill (hover), framed with a darker fill (pressed)."""
+    out = Canvas(4 * w, h, (0, 0, 0))
+    for state in range(4):
+        img = Canvas(w, h, (0, 0, 0))
+        for y in range(h):
+            img.fill_rect(0, y, w, y + 1, background_at(y))
+        if state == 2:
+            img.fill_rect(1, 1, w - 1, h - 1, HOVER_FILL)
+        elif state == 3:
+            img.fill_rect(1, 1, w - 1, h - 1, PRESSED_FILL)
+        if state != 1:
+            img.frame_rect(0, 0, w, h, BUTTON_FRAME)
+        icon(img)
+        out.paste(img, state * w, 0)
+    return out
+
+
+def tool_strip(icon):
+    # The buttons sit 3 pixels down the toolbar: their bare image shows the
+    # toolbar's gradient at those rows.
+    return strip(icon, TOOL_W, TOOL_H, lambda y: toolbar_row_colour(y + 3))
+
+
+def pen_strip(icon):
+    return strip(icon, PEN_W, PEN_H, lambda y: OPTION_BACK)
+
+
+# ---- cursors -------------------------------------------------------------
+
+def select_arrow_cursor():
+    """An arrow pointer, tip at (0, 0): black outline, multicoloured fill."""
+    c = Canvas(32, 32, (0, 0, 0, 0))
+    outline = [(0, 0), (0, 24), (6, 18), (10, 28), (14, 26), (10, 17), (18, 17)]
+    c.polygon(outline, (0, 0, 0, 255))
+    inner = [(1.5, 3.5), (1.5, 20.5), (6.5, 15.5), (10.8, 25.3), (12, 24.8),
+             (7.8, 15.5), (14.5, 15.5)]
+    fill = Canvas(32, 32, (0, 0, 0, 0))
+    fill.polygon(inner, (255, 255, 255, 255))
+    for y in range(32):
+        for x in range(32):
+            if fill.get(x, y)[3]:
+                hue = (x + y) / 30.0
+                r, g, b = (round(255 * (0.5 + 0.5 * math.cos(2 * math.pi * (hue + k / 3))))
+                           for k in range(3))
+                c.set(x, y, (r, g, b, 255))
+    return c
+
+
+def tool_cross_cursor():
+    """A cross centred on (16, 16): dark teal core with a white outline."""
+    c = Canvas(32, 32, (0, 0, 0, 0))
+    white, teal = (255, 255, 255, 255), (0, 84, 124, 255)
+    c.fill_rect(14, 3, 19, 30, white)
+    c.fill_rect(3, 14, 30, 19, white)
+    c.fill_rect(15, 4, 18, 29, teal)
+    c.fill_rect(4, 15, 29, 18, teal)
+    return c
+
+
+ARTWORK = {
+    "arrow_tool.bmp": lambda: tool_strip(icon_arrow),
+    "brush_tool.bmp": lambda: tool_strip(icon_brush),
+    "ellipse_tool.bmp": lambda: tool_strip(icon_ellipse),
+    "cancel.bmp": lambda: tool_strip(icon_cancel),
+    "pen_large.bmp": lambda: pen_strip(icon_dot(4.5)),
+    "pen_medium.bmp": lambda: pen_strip(icon_dot(2.5)),
+    "pen_small.bmp": lambda: pen_strip(icon_dot(1.2)),
+    "complete.bmp": lambda: tool_strip(icon_complete),
+    "text_tool.bmp": lambda: tool_strip(icon_text),
+    "rectangle_tool.bmp": lambda: tool_strip(icon_rectangle),
+    "save.bmp": lambda: tool_strip(icon_save),
+    "undo.bmp": lambda: tool_strip(icon_undo),
+    "toolbar_back.bmp": toolbar_background,
+    "colour_bar_back.bmp": colour_bar_background,
+    "pen_size_bar_back.bmp": pen_bar_background,
+    "text_size_bar_back.bmp": text_bar_background,
+}
+CURSORS = {
+    "tool_cross.cur": (tool_cross_cursor, (16, 16)),
+    "select_arrow.cur": (select_arrow_cursor, (0, 0)),
+}
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.stderr.write(__doc__)
+        return 2
+    out = argv[1]
+    os.makedirs(out, exist_ok=True)
+    for name, make in ARTWORK.items():
+        write_bmp(os.path.join(out, name), make())
+    for name, (make, hotspot) in CURSORS.items():
+        write_cur(os.path.join(out, name), make(), hotspot)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,270 @@
+"""The interactive capture ("Capture"), driven like a user with xdotool on the
+test display: window snap, dragging, moving and resizing the region, the
+context menu, Save As, cancelling, and the picture that comes out.
+
+The screen is covered by test windows whose every pixel tells its own
+position (xdo.pattern_at), so a captured picture shows where it was taken.
+"""
+import time
+
+import pytest
+from PIL import ImageChops, ImageStat
+
+from kvharness import RunningHost, exit_code
+import xdo
+from xdo import (CHOOSING_FRAME, CROSS_HAIR, FIXED_FRAME, LABEL_BACK, MAGNIFIER_BACK,
+                 TOOLBAR_BORDER, TestWindow, click, close_to, dimmed, double_click, drag,
+                 event_image, key, move, pattern_at, position_of, screenshot)
+
+WINDOW = (200, 150, 600, 450)  # the test window over the backdrop
+TOOLBAR_W, TOOLBAR_H = 257, 28
+CANCELED = b'\x22\x00\x00\x00{"EventName":"OnCaptureCanceled"}\n'
+
+
+@pytest.fixture(scope="module")
+def screen():
+    """A backdrop over the whole display and one test window on it."""
+    width, height = screenshot().size
+    backdrop = TestWindow(0, 0, width, height)
+    window = TestWindow(WINDOW[0], WINDOW[1], WINDOW[2] - WINDOW[0], WINDOW[3] - WINDOW[1])
+    yield width, height
+    window.close()
+    backdrop.close()
+
+
+@pytest.fixture
+def capture(screen):
+    """Starts an interactive capture; the overlay is up and taking clicks
+    when it returns the running host."""
+    hosts = []
+
+    def start(**fields):
+        move(5, 5)
+        host = RunningHost({"Command": "Capture", "FileName": "interactive.png", **fields})
+        hosts.append(host)
+        assert xdo.wait_for(xdo.overlay_open, timeout=20), "the overlay did not open"
+        time.sleep(0.5)  # the first timer tick makes releases count
+        return host
+
+    yield start
+    for host in hosts:
+        host.kill()
+
+
+def completed_image(host):
+    result = host.finish(timeout=30)
+    assert exit_code(result.returncode) == 0, result
+    event = result.event
+    assert event["EventName"] == "OnCaptureCompleted", event
+    return event_image(event)
+
+
+def assert_taken_from(image, rect):
+    """The picture is exactly the screen's rectangle (left, top, right, bottom)."""
+    left, top, right, bottom = rect
+    assert image.size == (right - left, bottom - top)
+    assert position_of(image.getpixel((0, 0))) == (left, top)
+    w, h = image.size
+    for x, y in [(w - 1, h - 1), (w // 2, h // 3), (w - 1, 0), (0, h - 1)]:
+        assert image.getpixel((x, y)) == pattern_at(left + x, top + y), (x, y)
+
+
+def assert_cancelled(host):
+    result = host.finish(timeout=30)
+    assert exit_code(result.returncode) == 0
+    assert result.stdout == CANCELED
+
+
+def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, tmp_path):
+    host = capture()
+    left, top, right, bottom = WINDOW
+    move(400, 300, settle=0.5)
+    shot = screenshot()
+    # Thick frame on the window's edges, bright inside, dimmed outside.
+    assert shot.getpixel((left, 300)) == CHOOSING_FRAME
+    assert shot.getpixel((right - 1, 200)) == CHOOSING_FRAME
+    assert shot.getpixel((300, top)) == CHOOSING_FRAME
+    assert shot.getpixel((250, 250)) == pattern_at(250, 250)
+    assert close_to(shot.getpixel((100, 500)), dimmed(pattern_at(100, 500)))
+    # The magnifier below and right of the pointer, the size label on the
+    # window's top edge.
+    assert shot.getpixel((403, 300 + 25 + 100)) == MAGNIFIER_BACK
+    assert shot.getpixel((410, 300 + 25 + 49)) == CROSS_HAIR
+    assert shot.getpixel((left + 2, top - 17)) == LABEL_BACK
+    assert_matches_reference(shot.crop((left, top - 18, left + 100, top)), "overlay-label.png")
+
+    click()  # fixes the window's rectangle
+    shot = screenshot()
+    assert shot.getpixel((left, 300)) == FIXED_FRAME
+    assert shot.getpixel((left + 1, 300)) == pattern_at(left + 1, 300)
+    assert shot.getpixel((right - 3 + 2, bottom - 3 + 2)) == FIXED_FRAME  # handle 8
+    assert shot.getpixel((right - TOOLBAR_W, bottom + 5)) == TOOLBAR_BORDER
+
+    double_click()
+    image = completed_image(host)
+    assert_taken_from(image, WINDOW)
+    clip = xdo.clipboard_image(tmp_path)
+    assert clip is not None and clip.size == image.size
+    assert ImageChops.difference(clip, image).getbbox() is None
+
+
+def assert_matches_reference(image, name, tolerance=8):
+    from pathlib import Path
+    from PIL import Image
+    path = Path(__file__).parent / "reference" / name
+    reference = Image.open(path).convert("RGB")
+    assert image.size == reference.size
+    diff = ImageStat.Stat(ImageChops.difference(image, reference)).mean
+    assert max(diff) < tolerance, diff
+
+
+def test_drag_is_anchored_at_the_first_qualifying_move(capture):
+    host = capture()
+    drag([(100, 100), (98, 97), (50, 40)])
+    move(70, 60)
+    double_click()
+    assert_taken_from(completed_image(host), (50, 40, 98, 97))
+
+
+@pytest.mark.parametrize("to,expected", [
+    ((3, 400), (0, 375, 200, 475)),           # left edge
+    ((700, 2), (600, 0, 800, 100)),           # top edge
+    ((1597, 400), "right"),
+    ((700, 898), "bottom"),
+])
+def test_moving_stops_at_each_screen_edge(capture, screen, to, expected):
+    width, height = screen
+    if expected == "right":
+        expected = (width - 200, 375, width, 475)
+    elif expected == "bottom":
+        expected = (600, height - 100, 800, height)
+    host = capture()
+    drag([(699, 399), (700, 400), (900, 500)])  # the region (700, 400, 900, 500)
+    drag([(800, 450), (790, 440), to])          # grabbed at its middle
+    move((expected[0] + expected[2]) // 2, (expected[1] + expected[3]) // 2)
+    double_click()
+    assert_taken_from(completed_image(host), expected)
+
+
+REGION = (701, 401, 900, 560)
+
+
+def handle_centre(handle, region=REGION):
+    left, top, right, bottom = region
+    mx, my = (left + right) // 2, (top + bottom) // 2
+    corners = {1: (left - 2, top - 2), 2: (mx - 2, top - 2), 3: (right - 3, top - 2),
+               4: (left - 2, my - 2), 5: (right - 3, my - 2), 6: (left - 2, bottom - 3),
+               7: (mx - 2, bottom - 3), 8: (right - 3, bottom - 3)}
+    x, y = corners[handle]
+    return x + 2, y + 2
+
+
+def resized(handle, press, to, region=REGION):
+    left, top, right, bottom = region
+    dl, dt, dr, db = press[0] - left, press[1] - top, right - press[0], bottom - press[1]
+    x, y = to
+    if handle in (1, 4, 6):
+        left = x - dl
+    if handle in (1, 2, 3):
+        top = y - dt
+    if handle in (3, 5, 8):
+        right = x + dr
+    if handle in (6, 7, 8):
+        bottom = y + db
+    return left, top, right, bottom
+
+
+@pytest.mark.parametrize("handle", range(1, 9))
+def test_resize_by_each_handle(capture, handle):
+    host = capture()
+    drag([(700, 400), REGION[:2], REGION[2:]])
+    press = handle_centre(handle)
+    to = (press[0] + 37, press[1] + 23)
+    drag([press, (press[0] + 5, press[1] + 5), to])
+    expected = resized(handle, press, to)
+    move((expected[0] + expected[2]) // 2, (expected[1] + expected[3]) // 2)
+    double_click()
+    assert_taken_from(completed_image(host), expected)
+
+
+def test_crossed_edges_complete_in_order(capture, screen):
+    """The left handle dragged past the right edge leaves crossed edges; the
+    toolbar's Complete button still gives the region, its edges in order."""
+    host = capture()
+    drag([(700, 400), REGION[:2], REGION[2:]])
+    press = handle_centre(4)
+    to = (1000, press[1])
+    drag([press, (press[0] + 5, press[1] + 1), to])
+    left, top, right, bottom = resized(4, press, to)
+    assert left > right
+    # The toolbar stays where the crossed region puts it: x = R - w, under B.
+    bar_x, bar_y = right - TOOLBAR_W, bottom + 5
+    move(bar_x + 240, bar_y + 14)  # Complete, the last button
+    click()
+    assert_taken_from(completed_image(host), (right, top, left, bottom))
+
+
+def test_shift_or_ctrl_held_prevents_dragging(capture):
+    host = capture()
+    xdo.xdo("keydown", "shift")
+    try:
+        drag([(300, 250), (298, 247), (250, 200)])
+    finally:
+        xdo.xdo("keyup", "shift")
+    move(400, 300)
+    double_click()
+    # The release fixed the window under the pointer instead.
+    assert_taken_from(completed_image(host), WINDOW)
+
+
+def test_right_click_outside_returns_to_choosing(capture):
+    host = capture()
+    drag([(900, 600), (901, 601), (1000, 700)])
+    move(100, 800)
+    click(3)
+    move(400, 300, settle=0.4)
+    shot = screenshot()
+    assert shot.getpixel((WINDOW[0], 300)) == CHOOSING_FRAME
+    assert shot.getpixel((1000 - TOOLBAR_W, 705)) != TOOLBAR_BORDER
+    click()
+    double_click()
+    assert_taken_from(completed_image(host), WINDOW)
+
+
+def test_right_click_before_a_region_cancels(capture):
+    host = capture()
+    move(400, 300)
+    click(3)
+    assert_cancelled(host)
+
+
+def test_escape_cancels(capture):
+    host = capture()
+    key("Escape")
+    assert_cancelled(host)
+
+
+def test_escape_cancels_while_the_toolbar_has_the_focus(capture):
+    host = capture()
+    drag([(900, 600), (901, 601), (1000, 700)])
+    move(1000 - TOOLBAR_W + 130, 705 + 10)  # between the button groups
+    click()
+    key("Escape")
+    assert_cancelled(host)
+
+
+def test_the_picture_is_frozen_when_the_overlay_opens(capture):
+    change_after = 8.0
+    opened = time.time()
+    changing = TestWindow(1100, 100, 300, 200, change_after_ms=int(change_after * 1000))
+    try:
+        host = capture()
+        assert time.time() - opened < change_after - 1, "the overlay opened too late"
+        time.sleep(max(0.0, opened + change_after + 0.5 - time.time()))
+        # The window has turned magenta on the real screen by now.
+        move(1200, 200, settle=0.3)
+        click()
+        double_click()
+        assert_taken_from(completed_image(host), (1100, 100, 1400, 300))
+    finally:
+        changing.close()

@@ -1,0 +1,132 @@
+"""Pointer, keyboard and screen of the test display, for driving the capture
+overlay like a user: xdotool for input, xwd for screenshots, and test windows
+whose every pixel tells its screen position."""
+import base64
+import io
+import subprocess
+import time
+
+from PIL import Image
+
+from kvharness import PROBE_EXE, WIN_TESTS, kill_group, run_wine, unix_path, wine_popen
+
+TESTWIN_EXE = WIN_TESTS / "kvtestwin.exe"
+
+# The overlay's colours.
+CHOOSING_FRAME = (0, 180, 245)
+FIXED_FRAME = (45, 120, 225)
+LABEL_BACK = (50, 50, 50)
+MAGNIFIER_BACK = (60, 60, 60)
+CROSS_HAIR = (0, 255, 255)
+TOOLBAR_BORDER = (62, 128, 195)
+
+
+def xdo(*args):
+    subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
+
+
+def move(x, y, settle=0.08):
+    xdo("mousemove", x, y)
+    time.sleep(settle)
+
+
+def click(button=1, settle=0.15):
+    xdo("click", button)
+    time.sleep(settle)
+
+
+def double_click(settle=0.15):
+    xdo("click", "--repeat", 2, "--delay", 80, 1)
+    time.sleep(settle)
+
+
+def drag(points, settle=0.08):
+    """Presses at the first point, moves through the others, releases."""
+    move(*points[0], settle)
+    xdo("mousedown", 1)
+    time.sleep(settle)
+    for p in points[1:]:
+        move(*p, settle)
+    xdo("mouseup", 1)
+    time.sleep(settle)
+
+
+def key(name, settle=0.1):
+    xdo("key", name)
+    time.sleep(settle)
+
+
+def screenshot():
+    data = subprocess.run(["sh", "-c", "xwd -root -silent | convert xwd:- png:-"],
+                          check=True, capture_output=True).stdout
+    return Image.open(io.BytesIO(data)).convert("RGB")
+
+
+def wait_for(predicate, timeout=15, step=0.1):
+    end = time.time() + timeout
+    while time.time() < end:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(step)
+    return None
+
+
+# ---- the position pattern of kvtestwin --------------------------------------
+
+def pattern_at(x, y):
+    return (x & 0xFF, y & 0xFF, ((x >> 8) & 0x0F) | (((y >> 8) & 0x0F) << 4))
+
+
+def position_of(rgb):
+    r, g, b = rgb[:3]
+    return r | ((b & 0x0F) << 8), g | ((b >> 4) << 8)
+
+
+def dimmed(rgb):
+    return tuple(c * 155 // 255 for c in rgb)
+
+
+def close_to(a, b, tolerance=2):
+    return all(abs(p - q) <= tolerance for p, q in zip(a, b))
+
+
+class TestWindow:
+    """A kvtestwin window on the display; the `changeAfterMs` variant turns
+    magenta that long after it appeared."""
+
+    def __init__(self, x, y, w, h, change_after_ms=None):
+        self.rect = (x, y, x + w, y + h)
+        args = [TESTWIN_EXE, "window", x, y, w, h]
+        if change_after_ms is not None:
+            args.append(change_after_ms)
+        self.proc = wine_popen(args)
+        line = self.proc.stdout.readline()
+        assert line.strip() == b"ready", line
+        time.sleep(0.3)
+
+    def close(self):
+        if self.proc.poll() is None:
+            kill_group(self.proc)
+            self.proc.communicate()
+
+
+def clipboard_image(folder):
+    """The clipboard's bitmap, read by a Windows program, or None."""
+    path = folder / "clipboard.bmp"
+    rc, _, _ = run_wine([TESTWIN_EXE, "clipboard", path])
+    if rc != 0:
+        return None
+    return Image.open(path).convert("RGB")
+
+
+def overlay_open():
+    return run_wine([PROBE_EXE, "find-window", "KvVovoDodereWnd"])[0] == 0
+
+
+def event_image(event):
+    """The picture of an OnCaptureCompleted event: its Base64 text, or the
+    file it names when the text was left out."""
+    if event.get("arg2"):
+        return Image.open(io.BytesIO(base64.b64decode(event["arg2"]))).convert("RGB")
+    return Image.open(unix_path(event["arg1"])).convert("RGB")

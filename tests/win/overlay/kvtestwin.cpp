@@ -1,0 +1,139 @@
+// kvtestwin: helper of the overlay's end-to-end tests.
+//   window <x> <y> <w> <h> [change-after-ms]
+//       shows a borderless window whose every pixel tells its screen
+//       position (red = x & 255, green = y & 255, blue = the high bits);
+//       prints "ready" once it is painted. With change-after-ms it turns
+//       magenta that long after. Runs until killed.
+//   clipboard <file.bmp>
+//       writes the clipboard's bitmap as a BMP file; exit 1 when there is
+//       none.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+COLORREF PatternAt(int x, int y) {
+  return RGB(x & 0xFF, y & 0xFF, ((x >> 8) & 0x0F) | (((y >> 8) & 0x0F) << 4));
+}
+
+bool changed = false;
+constexpr UINT_PTR kChangeTimer = 7;
+
+void PaintPattern(HWND hwnd, HDC dc) {
+  RECT client;
+  GetClientRect(hwnd, &client);
+  if (changed) {
+    HBRUSH brush = CreateSolidBrush(RGB(255, 0, 255));
+    FillRect(dc, &client, brush);
+    DeleteObject(brush);
+    return;
+  }
+  POINT origin{0, 0};
+  ClientToScreen(hwnd, &origin);
+  const int w = client.right, h = client.bottom;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<DWORD> pixels(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      COLORREF c = PatternAt(origin.x + x, origin.y + y);
+      pixels[static_cast<size_t>(y) * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+    }
+  }
+  SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
+}
+
+LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      PaintPattern(hwnd, dc);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND: return 1;
+    case WM_TIMER:
+      KillTimer(hwnd, kChangeTimer);
+      changed = true;
+      InvalidateRect(hwnd, nullptr, FALSE);
+      UpdateWindow(hwnd);
+      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+}
+
+int ShowWindowCommand(int argc, char** argv) {
+  if (argc < 6) return 2;
+  const int x = std::atoi(argv[2]), y = std::atoi(argv[3]);
+  const int w = std::atoi(argv[4]), h = std::atoi(argv[5]);
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = "KvTestPattern";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "kvtestwin", WS_POPUP | WS_VISIBLE, x, y, w, h,
+                              nullptr, nullptr, wc.hInstance, nullptr);
+  if (!hwnd) return 3;
+  UpdateWindow(hwnd);
+  GdiFlush();
+  if (argc > 6) SetTimer(hwnd, kChangeTimer, static_cast<UINT>(std::atoi(argv[6])), nullptr);
+  std::printf("ready\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
+
+int ClipboardCommand(int argc, char** argv) {
+  if (argc < 3) return 2;
+  if (!OpenClipboard(nullptr)) return 4;
+  int rc = 1;
+  HANDLE dib = GetClipboardData(CF_DIB);
+  if (dib) {
+    SIZE_T size = GlobalSize(dib);
+    const auto* data = static_cast<const BYTE*>(GlobalLock(dib));
+    if (data && size >= sizeof(BITMAPINFOHEADER)) {
+      const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(data);
+      DWORD colours = header->biClrUsed;
+      if (!colours && header->biBitCount <= 8) colours = 1u << header->biBitCount;
+      DWORD offset = header->biSize + colours * sizeof(RGBQUAD);
+      if (header->biCompression == BI_BITFIELDS && header->biSize == sizeof(BITMAPINFOHEADER)) {
+        offset += 3 * sizeof(DWORD);
+      }
+      BITMAPFILEHEADER file{};
+      file.bfType = 0x4D42;
+      file.bfSize = static_cast<DWORD>(sizeof file + size);
+      file.bfOffBits = static_cast<DWORD>(sizeof file + offset);
+      if (FILE* f = std::fopen(argv[2], "wb")) {
+        std::fwrite(&file, sizeof file, 1, f);
+        std::fwrite(data, 1, size, f);
+        std::fclose(f);
+        rc = 0;
+      }
+    }
+    GlobalUnlock(dib);
+  }
+  CloseClipboard();
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  if (std::strcmp(argv[1], "window") == 0) return ShowWindowCommand(argc, argv);
+  if (std::strcmp(argv[1], "clipboard") == 0) return ClipboardCommand(argc, argv);
+  return 2;
+}
