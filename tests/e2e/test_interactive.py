@@ -13,7 +13,7 @@ from PIL import ImageChops, ImageStat
 from kvharness import RunningHost, exit_code
 import xdo
 from xdo import (CHOOSING_FRAME, CROSS_HAIR, FIXED_FRAME, LABEL_BACK, MAGNIFIER_BACK,
-                 TOOLBAR_BORDER, TestWindow, click, close_to, dimmed, double_click, drag,
+                 TOOLBAR_BORDER, PatternWindows, click, close_to, dimmed, double_click, drag,
                  event_image, key, move, pattern_at, position_of, screenshot)
 
 WINDOW = (200, 150, 600, 450)  # the test window over the backdrop
@@ -21,15 +21,14 @@ TOOLBAR_W, TOOLBAR_H = 257, 28
 CANCELED = b'\x22\x00\x00\x00{"EventName":"OnCaptureCanceled"}\n'
 
 
-@pytest.fixture(scope="module")
+@pytest.fixture
 def screen():
     """A backdrop over the whole display and one test window on it."""
     width, height = screenshot().size
-    backdrop = TestWindow(0, 0, width, height)
-    window = TestWindow(WINDOW[0], WINDOW[1], WINDOW[2] - WINDOW[0], WINDOW[3] - WINDOW[1])
+    windows = PatternWindows((0, 0, width, height),
+                             (WINDOW[0], WINDOW[1], WINDOW[2] - WINDOW[0], WINDOW[3] - WINDOW[1]))
     yield width, height
-    window.close()
-    backdrop.close()
+    windows.close()
 
 
 @pytest.fixture
@@ -40,15 +39,34 @@ def capture(screen):
 
     def start(**fields):
         move(5, 5)
+        # A host ended by an earlier test may still hold its window a moment.
+        assert xdo.wait_for(xdo.no_host_running, timeout=15)
         host = RunningHost({"Command": "Capture", "FileName": "interactive.png", **fields})
         hosts.append(host)
-        assert xdo.wait_for(xdo.overlay_open, timeout=20), "the overlay did not open"
+        if not xdo.wait_for(xdo.overlay_open, timeout=20):
+            host.kill()
+            raise AssertionError(f"the overlay did not open: {host.finish()}")
         time.sleep(0.5)  # the first timer tick makes releases count
         return host
 
     yield start
     for host in hosts:
         host.kill()
+
+
+def fix_region(points):
+    """Drags out a region and waits until it shows as fixed; returns it."""
+    drag(points)
+    (ax, ay), (x, y) = points[1], points[-1]
+    region = (min(ax, x), min(ay, y), max(ax, x), max(ay, y))
+    wait_for_region(region)
+    return region
+
+
+def wait_for_region(region):
+    """Waits until the fixed region's left edge shows (below its handle)."""
+    left, top, right, bottom = region
+    xdo.wait_for_pixels({(max(left, 0), (top + bottom) // 2 + 7): FIXED_FRAME})
 
 
 def completed_image(host):
@@ -78,8 +96,8 @@ def assert_cancelled(host):
 def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, tmp_path):
     host = capture()
     left, top, right, bottom = WINDOW
-    move(400, 300, settle=0.5)
-    shot = screenshot()
+    move(400, 300)
+    shot = xdo.wait_for_pixels({(left, 300): CHOOSING_FRAME, (403, 425): MAGNIFIER_BACK})
     # Thick frame on the window's edges, bright inside, dimmed outside.
     assert shot.getpixel((left, 300)) == CHOOSING_FRAME
     assert shot.getpixel((right - 1, 200)) == CHOOSING_FRAME
@@ -94,9 +112,9 @@ def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, t
     assert_matches_reference(shot.crop((left, top - 18, left + 100, top)), "overlay-label.png")
 
     click()  # fixes the window's rectangle
-    shot = screenshot()
-    assert shot.getpixel((left, 300)) == FIXED_FRAME
-    assert shot.getpixel((left + 1, 300)) == pattern_at(left + 1, 300)
+    shot = xdo.wait_for_pixels({(left, 250): FIXED_FRAME})
+    assert shot.getpixel((left, 250)) == FIXED_FRAME  # 1 pixel wide, off the handles
+    assert shot.getpixel((left + 1, 250)) == pattern_at(left + 1, 250)
     assert shot.getpixel((right - 3 + 2, bottom - 3 + 2)) == FIXED_FRAME  # handle 8
     assert shot.getpixel((right - TOOLBAR_W, bottom + 5)) == TOOLBAR_BORDER
 
@@ -120,14 +138,14 @@ def assert_matches_reference(image, name, tolerance=8):
 
 def test_drag_is_anchored_at_the_first_qualifying_move(capture):
     host = capture()
-    drag([(100, 100), (98, 97), (50, 40)])
+    fix_region([(100, 100), (98, 97), (50, 40)])
     move(70, 60)
     double_click()
     assert_taken_from(completed_image(host), (50, 40, 98, 97))
 
 
 @pytest.mark.parametrize("to,expected", [
-    ((3, 400), (0, 375, 200, 475)),           # left edge
+    ((3, 400), (0, 350, 200, 450)),           # left edge
     ((700, 2), (600, 0, 800, 100)),           # top edge
     ((1597, 400), "right"),
     ((700, 898), "bottom"),
@@ -135,12 +153,13 @@ def test_drag_is_anchored_at_the_first_qualifying_move(capture):
 def test_moving_stops_at_each_screen_edge(capture, screen, to, expected):
     width, height = screen
     if expected == "right":
-        expected = (width - 200, 375, width, 475)
+        expected = (width - 200, 350, width, 450)
     elif expected == "bottom":
         expected = (600, height - 100, 800, height)
     host = capture()
-    drag([(699, 399), (700, 400), (900, 500)])  # the region (700, 400, 900, 500)
+    fix_region([(699, 399), (700, 400), (900, 500)])
     drag([(800, 450), (790, 440), to])          # grabbed at its middle
+    wait_for_region(expected)
     move((expected[0] + expected[2]) // 2, (expected[1] + expected[3]) // 2)
     double_click()
     assert_taken_from(completed_image(host), expected)
@@ -177,11 +196,12 @@ def resized(handle, press, to, region=REGION):
 @pytest.mark.parametrize("handle", range(1, 9))
 def test_resize_by_each_handle(capture, handle):
     host = capture()
-    drag([(700, 400), REGION[:2], REGION[2:]])
+    fix_region([(700, 400), REGION[:2], REGION[2:]])
     press = handle_centre(handle)
     to = (press[0] + 37, press[1] + 23)
     drag([press, (press[0] + 5, press[1] + 5), to])
     expected = resized(handle, press, to)
+    wait_for_region(expected)
     move((expected[0] + expected[2]) // 2, (expected[1] + expected[3]) // 2)
     double_click()
     assert_taken_from(completed_image(host), expected)
@@ -191,7 +211,7 @@ def test_crossed_edges_complete_in_order(capture, screen):
     """The left handle dragged past the right edge leaves crossed edges; the
     toolbar's Complete button still gives the region, its edges in order."""
     host = capture()
-    drag([(700, 400), REGION[:2], REGION[2:]])
+    fix_region([(700, 400), REGION[:2], REGION[2:]])
     press = handle_centre(4)
     to = (1000, press[1])
     drag([press, (press[0] + 5, press[1] + 1), to])
@@ -219,11 +239,11 @@ def test_shift_or_ctrl_held_prevents_dragging(capture):
 
 def test_right_click_outside_returns_to_choosing(capture):
     host = capture()
-    drag([(900, 600), (901, 601), (1000, 700)])
+    fix_region([(900, 600), (901, 601), (1000, 700)])
     move(100, 800)
     click(3)
-    move(400, 300, settle=0.4)
-    shot = screenshot()
+    move(400, 300)
+    shot = xdo.wait_for_pixels({(WINDOW[0], 300): CHOOSING_FRAME})
     assert shot.getpixel((WINDOW[0], 300)) == CHOOSING_FRAME
     assert shot.getpixel((1000 - TOOLBAR_W, 705)) != TOOLBAR_BORDER
     click()
@@ -246,7 +266,7 @@ def test_escape_cancels(capture):
 
 def test_escape_cancels_while_the_toolbar_has_the_focus(capture):
     host = capture()
-    drag([(900, 600), (901, 601), (1000, 700)])
+    fix_region([(900, 600), (901, 601), (1000, 700)])
     move(1000 - TOOLBAR_W + 130, 705 + 10)  # between the button groups
     click()
     key("Escape")
@@ -256,7 +276,7 @@ def test_escape_cancels_while_the_toolbar_has_the_focus(capture):
 def test_the_picture_is_frozen_when_the_overlay_opens(capture):
     change_after = 8.0
     opened = time.time()
-    changing = TestWindow(1100, 100, 300, 200, change_after_ms=int(change_after * 1000))
+    changing = PatternWindows((1100, 100, 300, 200), change_after_ms=int(change_after * 1000))
     try:
         host = capture()
         assert time.time() - opened < change_after - 1, "the overlay opened too late"

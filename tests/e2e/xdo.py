@@ -10,7 +10,7 @@ from PIL import Image
 
 from kvharness import PROBE_EXE, WIN_TESTS, kill_group, run_wine, unix_path, wine_popen
 
-TESTWIN_EXE = WIN_TESTS / "kvtestwin.exe"
+OVERLAYWIN_EXE = WIN_TESTS / "kvoverlaywin.exe"
 
 # The overlay's colours.
 CHOOSING_FRAME = (0, 180, 245)
@@ -40,7 +40,7 @@ def double_click(settle=0.15):
     time.sleep(settle)
 
 
-def drag(points, settle=0.08):
+def drag(points, settle=0.2):
     """Presses at the first point, moves through the others, releases."""
     move(*points[0], settle)
     xdo("mousedown", 1)
@@ -72,7 +72,21 @@ def wait_for(predicate, timeout=15, step=0.1):
     return None
 
 
-# ---- the position pattern of kvtestwin --------------------------------------
+def wait_for_pixels(expected, timeout=8):
+    """Waits until the screen shows each colour at its point ({(x, y): rgb});
+    returns the last screenshot, which the caller asserts on."""
+    shot = None
+
+    def shows():
+        nonlocal shot
+        shot = screenshot()
+        return all(shot.getpixel(xy) == rgb for xy, rgb in expected.items())
+
+    wait_for(shows, timeout=timeout, step=0.2)
+    return shot
+
+
+# ---- the position pattern of kvoverlaywin --------------------------------------
 
 def pattern_at(x, y):
     return (x & 0xFF, y & 0xFF, ((x >> 8) & 0x0F) | (((y >> 8) & 0x0F) << 4))
@@ -91,15 +105,17 @@ def close_to(a, b, tolerance=2):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
-class TestWindow:
-    """A kvtestwin window on the display; the `changeAfterMs` variant turns
-    magenta that long after it appeared."""
+class PatternWindows:
+    """kvoverlaywin windows on the display, given as (x, y, w, h), each later
+    one above the earlier ones; with change_after_ms they turn magenta that
+    long after they appeared."""
 
-    def __init__(self, x, y, w, h, change_after_ms=None):
-        self.rect = (x, y, x + w, y + h)
-        args = [TESTWIN_EXE, "window", x, y, w, h]
+    def __init__(self, *rects, change_after_ms=None):
+        args = [OVERLAYWIN_EXE, "window"]
         if change_after_ms is not None:
-            args.append(change_after_ms)
+            args += ["--change-after", change_after_ms]
+        for rect in rects:
+            args += list(rect)
         self.proc = wine_popen(args)
         line = self.proc.stdout.readline()
         assert line.strip() == b"ready", line
@@ -114,7 +130,7 @@ class TestWindow:
 def clipboard_image(folder):
     """The clipboard's bitmap, read by a Windows program, or None."""
     path = folder / "clipboard.bmp"
-    rc, _, _ = run_wine([TESTWIN_EXE, "clipboard", path])
+    rc, _, _ = run_wine([OVERLAYWIN_EXE, "clipboard", path])
     if rc != 0:
         return None
     return Image.open(path).convert("RGB")
@@ -122,6 +138,10 @@ def clipboard_image(folder):
 
 def overlay_open():
     return run_wine([PROBE_EXE, "find-window", "KvVovoDodereWnd"])[0] == 0
+
+
+def no_host_running():
+    return run_wine([PROBE_EXE, "find-host"])[0] != 0
 
 
 def event_image(event):

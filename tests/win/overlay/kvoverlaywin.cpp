@@ -1,9 +1,10 @@
-// kvtestwin: helper of the overlay's end-to-end tests.
-//   window <x> <y> <w> <h> [change-after-ms]
-//       shows a borderless window whose every pixel tells its screen
-//       position (red = x & 255, green = y & 255, blue = the high bits);
-//       prints "ready" once it is painted. With change-after-ms it turns
-//       magenta that long after. Runs until killed.
+// kvoverlaywin: helper of the overlay's end-to-end tests.
+//   window [--change-after <ms>] <x> <y> <w> <h> [<x> <y> <w> <h> ...]
+//       shows borderless windows, each later one above the earlier ones,
+//       whose every pixel tells its screen position (red = x & 255,
+//       green = y & 255, blue = the high bits); prints "ready" once they
+//       are painted. With --change-after they turn magenta that long
+//       after. Runs until killed.
 //   clipboard <file.bmp>
 //       writes the clipboard's bitmap as a BMP file; exit 1 when there is
 //       none.
@@ -20,7 +21,7 @@ COLORREF PatternAt(int x, int y) {
   return RGB(x & 0xFF, y & 0xFF, ((x >> 8) & 0x0F) | (((y >> 8) & 0x0F) << 4));
 }
 
-bool changed = false;
+bool changed = false;  // all windows turn magenta at the first timer
 constexpr UINT_PTR kChangeTimer = 7;
 
 void PaintPattern(HWND hwnd, HDC dc) {
@@ -68,27 +69,34 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       InvalidateRect(hwnd, nullptr, FALSE);
       UpdateWindow(hwnd);
       return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
 }
 
 int ShowWindowCommand(int argc, char** argv) {
-  if (argc < 6) return 2;
-  const int x = std::atoi(argv[2]), y = std::atoi(argv[3]);
-  const int w = std::atoi(argv[4]), h = std::atoi(argv[5]);
+  int arg = 2;
+  UINT changeAfter = 0;
+  if (argc > 3 && std::strcmp(argv[2], "--change-after") == 0) {
+    changeAfter = static_cast<UINT>(std::atoi(argv[3]));
+    arg = 4;
+  }
+  if ((argc - arg) < 4 || (argc - arg) % 4 != 0) return 2;
   WNDCLASSA wc{};
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = "KvTestPattern";
   RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "kvtestwin", WS_POPUP | WS_VISIBLE, x, y, w, h,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-  if (!hwnd) return 3;
-  UpdateWindow(hwnd);
+  for (; arg + 3 < argc; arg += 4) {
+    const int x = std::atoi(argv[arg]), y = std::atoi(argv[arg + 1]);
+    const int w = std::atoi(argv[arg + 2]), h = std::atoi(argv[arg + 3]);
+    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "kvoverlaywin", WS_POPUP | WS_VISIBLE, x, y,
+                                w, h, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!hwnd) return 3;
+    UpdateWindow(hwnd);
+    if (changeAfter) SetTimer(hwnd, kChangeTimer, changeAfter, nullptr);
+  }
   GdiFlush();
-  if (argc > 6) SetTimer(hwnd, kChangeTimer, static_cast<UINT>(std::atoi(argv[6])), nullptr);
   std::printf("ready\n");
   std::fflush(stdout);
   MSG msg;
