@@ -288,3 +288,124 @@ def test_the_picture_is_frozen_when_the_overlay_opens(capture):
         assert_taken_from(completed_image(host), (1100, 100, 1400, 300))
     finally:
         changing.close()
+
+
+# ---- the context menu and Save As --------------------------------------------
+
+# Down presses from the menu's top to each command (separators are skipped).
+MENU_STEPS = {"Reset Capture Area": 7, "Complete Capture": 8, "Save As": 9, "Cancel Capture": 10}
+MENU_REGION = (901, 301, 1100, 500)
+
+
+def open_menu(at=(1000, 400)):
+    move(*at)
+    click(3)
+    time.sleep(0.5)
+
+
+def choose(command):
+    for _ in range(MENU_STEPS[command]):
+        key("Down", settle=0.05)
+    key("Return", settle=0.3)
+
+
+def save_as_dialog():
+    return xdo.wait_for(lambda: [d for d in dialogs() if d["title"] == "Save As"], timeout=15)
+
+
+def dialogs():
+    import json
+    from kvharness import PROBE_EXE, run_wine
+    _, out, _ = run_wine([PROBE_EXE, "dialog-info"])
+    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+
+
+def test_menu_complete_capture(capture):
+    host = capture()
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Complete Capture")
+    assert_taken_from(completed_image(host), MENU_REGION)
+
+
+def test_menu_cancel_capture(capture):
+    host = capture()
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Cancel Capture")
+    assert_cancelled(host)
+
+
+def test_menu_reset_then_escape_closes_only_the_menu(capture):
+    host = capture()
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Reset Capture Area")
+    move(400, 300)
+    xdo.wait_for_pixels({(WINDOW[0], 250): CHOOSING_FRAME})
+    click()
+    wait_for_region(WINDOW)
+    open_menu(at=(400, 300))
+    key("Escape", settle=0.6)  # closes the menu; the capture goes on
+    double_click()
+    assert_taken_from(completed_image(host), WINDOW)
+
+
+@pytest.mark.parametrize("lang", ["en", "cn", "tw"])
+def test_menu_texts_match_the_reference(capture, lang):
+    host = capture(UILanguage=lang)
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    shot = screenshot()
+    key("Escape", settle=0.5)
+    key("Escape")
+    assert_cancelled(host)
+    assert_matches_reference(shot.crop(MENU_BOX), f"overlay-menu-{lang}.png")
+
+
+MENU_BOX = (1000, 400, 1130, 600)  # the menu opens at the pointer
+
+
+@pytest.mark.parametrize("name,fmt", [("saved.bmp", "BMP"), ("saved.jpg", "JPEG"), ("saved", "PNG")])
+def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path, name, fmt):
+    from PIL import Image
+    host = capture()
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Save As")
+    assert save_as_dialog(), "no Save As dialog"
+    target = tmp_path / name
+    key("ctrl+a")
+    xdo.xdo("type", "--delay", 20, "Z:" + str(target).replace("/", "\\"))
+    key("Return", settle=0.5)
+    written = target if target.suffix else target.with_suffix(".png")
+    assert xdo.wait_for(written.exists, timeout=10), list(tmp_path.iterdir())
+    saved = Image.open(written)
+    assert saved.format == fmt
+    if fmt != "JPEG":
+        assert_taken_from(saved.convert("RGB"), MENU_REGION)
+    # The overlay is still there with its region.
+    xdo.wait_for(lambda: not save_as_dialog_open())
+    move(1000, 400)
+    double_click()
+    assert_taken_from(completed_image(host), MENU_REGION)
+
+
+def save_as_dialog_open():
+    return [d for d in dialogs() if d["title"] == "Save As"]
+
+
+def test_escape_in_save_as_closes_the_dialog_not_the_capture(capture, tmp_path):
+    host = capture()
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Save As")
+    assert save_as_dialog(), "no Save As dialog"
+    time.sleep(0.3)
+    key("Escape", settle=0.5)
+    assert xdo.wait_for(lambda: not save_as_dialog_open(), timeout=10)
+    time.sleep(0.5)  # several timer ticks: the capture is still open
+    assert host.proc.poll() is None
+    move(1000, 400)
+    double_click()
+    assert_taken_from(completed_image(host), MENU_REGION)
