@@ -285,7 +285,6 @@ void ReleaseOverlayResources() {
   o.composedImage.reset();
   for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
   o.contextMenu.reset();
-  ReleasePaintBuffer();
   ResetCapture();
 }
 

@@ -38,8 +38,6 @@ void PaintOverlay();
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);
-// Drops the paint buffer kept between paints.
-void ReleasePaintBuffer();
 
 // Shows the context menu at a screen point, owned by the overlay.
 void ShowContextMenu(POINT screenPoint);

@@ -65,6 +65,24 @@ std::wstring Format(const wchar_t* format, int a, int b) {
   return text;
 }
 
+// The darkened screen everywhere but `region`, which the bright picture
+// covers next: the same picture as one full copy, without copying the
+// region's pixels twice.
+void CopyDimmedAround(HDC back, const Rect& region, int w, int h) {
+  HBITMAP dimmed = o.dimmedSnapshot.get();
+  if (IsEmptyRect(region)) return CopyFromBitmap(back, dimmed, 0, 0, w, h, 0, 0);
+  const Rect bands[4] = {{0, 0, w, region.top},
+                         {0, region.bottom, w, h},
+                         {0, region.top, region.left, region.bottom},
+                         {region.right, region.top, w, region.bottom}};
+  ScopedMemDC mem(CreateCompatibleDC(back));
+  ScopedSelect select(mem.get(), dimmed);
+  for (const Rect& b : bands) {
+    if (IsEmptyRect(b)) continue;
+    BitBlt(back, b.left, b.top, b.Width(), b.Height(), mem.get(), b.left, b.top, SRCCOPY);
+  }
+}
+
 // The part of the region that lies on the screen: where the bright picture
 // and the annotations go, and what a composition takes.
 Rect VisibleRegion() { return ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()); }
@@ -153,7 +171,7 @@ void RenderOverlay(HDC back, Point pointer) {
   const Rect& r = o.selection;
   const bool hasRegion = !IsEmptyRect(r);
   const Rect visible = VisibleRegion();
-  CopyFromBitmap(back, o.dimmedSnapshot.get(), 0, 0, w, h, 0, 0);
+  CopyDimmedAround(back, hasRegion ? visible : Rect{}, w, h);
   if (hasRegion) {
     CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
                    visible.Height(), visible.left, visible.top);
@@ -187,7 +205,5 @@ void PaintOverlay() {
   RenderOverlay(back.get(), PointerInOverlay());
   BitBlt(window.get(), 0, 0, w, h, back.get(), 0, 0, SRCCOPY);
 }
-
-void ReleasePaintBuffer() {}
 
 }  // namespace kv

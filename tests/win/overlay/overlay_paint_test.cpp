@@ -124,6 +124,11 @@ TEST_F(OverlayPaint, FixedRegionHasAThinFrameAndHandlesAndNoMagnifier) {
   EXPECT_EQ(target_.At(r.left, 100), kFixedFrame);
   EXPECT_EQ(target_.At(r.left + 1, 100), PatternAt(r.left + 1, 100));
   EXPECT_EQ(target_.At(r.left - 1, 100), kDim);
+  // Dimmed all around: above, below, left and right of the region.
+  for (Point p : {Point{150, 40}, Point{150, 200}, Point{50, 120}, Point{250, 120}, Point{0, 0},
+                  Point{kW - 1, kH - 1}, Point{kW - 1, 100}, Point{10, kH - 1}}) {
+    EXPECT_EQ(target_.At(p.x, p.y), kDim) << p.x << "," << p.y;
+  }
   EXPECT_EQ(o.handleRects, kv::ComputeHandleRects(r));
   for (int i = 1; i <= 8; ++i) {
     // The size label covers the top handles' upper rows.
