@@ -7,8 +7,9 @@
 //   kvtestwin busy           one screen-sized window with a page-like
 //                            picture (text lines, blocks, a photo area);
 //                            ends when its standard input closes
-//   kvtestwin browser <frame class> <log file> <program> [args]
-//                            a maximised frame window of that class titled
+//   kvtestwin browser [--normal] <frame class> <log file> <program> [args]
+//                            a maximised (--normal: restored) frame window
+//                            of that class titled
 //                            "KvTest Browser" and a window "KvTest Target";
 //                            starts <program> through "kvtestwin relay", so
 //                            the program's grandparent owns the frame; logs
@@ -308,9 +309,11 @@ const char* ShowState(HWND hwnd) {
 }
 
 int RunBrowser(int argc, char** argv) {
-  if (argc < 5) return 2;
-  const char* frameClass = argv[2];
-  const char* logPath = argv[3];
+  bool normal = argc > 2 && std::strcmp(argv[2], "--normal") == 0;
+  int first = normal ? 3 : 2;
+  if (argc < first + 3) return 2;
+  const char* frameClass = argv[first];
+  const char* logPath = argv[first + 1];
   static Picture framePic{nullptr, 0, 0}, targetPic{nullptr, 0, 0};
   SceneWindow frameLook{"", "", 0, 0, 64, 64, -1, RGB(255, 0, 255), -1};
   SceneWindow targetLook{"", "", 0, 0, 300, 200, -1, RGB(0, 255, 255), -1};
@@ -324,14 +327,14 @@ int RunBrowser(int argc, char** argv) {
   HWND target = CreatePictureWindow("KvTestTarget", "KvTest Target", WS_OVERLAPPEDWINDOW, 200, 200,
                                     300, 200, nullptr, &targetPic);
   if (!frame || !target) return 3;
-  ShowWindow(frame, SW_MAXIMIZE);
+  ShowWindow(frame, normal ? SW_SHOWNORMAL : SW_MAXIMIZE);
   ShowWindow(target, SW_SHOWNORMAL);
   UpdateWindow(frame);
   UpdateWindow(target);
 
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
-  HANDLE relay = StartProgram(argv, 4, argc, Quote(self) + " relay");
+  HANDLE relay = StartProgram(argv, first + 2, argc, Quote(self) + " relay");
   if (!relay) return 4;
 
   std::string log = "[";
