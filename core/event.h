@@ -15,10 +15,14 @@ std::string EventText(const std::string& name, const std::string& arg1,
                       const std::string& arg2);
 
 // EventText with the size rule applied: when the text is longer than `limit`
-// bytes and arg2 is not empty, arg2 is sent present and empty. A text that
-// is still too long (a long arg1) is sent as it is: callers that can produce
-// such an arg1 shorten it themselves.
+// bytes and arg2 is not empty, arg2 is sent present and empty. When the text
+// is still too long (a long arg1, such as a server's answer), arg1 is cut at
+// a UTF-8 character boundary so that the whole text fits, and arg2 becomes
+// kTruncatedMark.
 std::string EventTextLimited(const std::string& name, const std::string& arg1,
                              const std::string& arg2, size_t limit);
+
+// The arg2 of an event whose arg1 was cut to fit.
+constexpr char kTruncatedMark[] = "truncated";
 
 }  // namespace kv

@@ -1,8 +1,152 @@
+// The "Upload" command: posts the capture file and the "PostParams" fields
+// to the upload address on a worker thread, which reports the server's
+// answer and ends the process.
 #include "upload/upload.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <shlwapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <new>
+
+#include "core/event.h"
+#include "core/framing.h"
+#include "core/multipart.h"
+#include "core/utf8.h"
+#include "host/host.h"
+#include "output/capture_path.h"
+#include "upload/w3client.h"
+#include "winutil/codepage.h"
 
 namespace kv {
 
-// Placeholder until the HTTP client exists.
-HRESULT StartUpload() { return E_FAIL; }
+namespace {
+
+// The worker (kept, never waited on) and the answer it received (UTF-8).
+HANDLE uploadThread = nullptr;
+std::string uploadResponseText;
+
+// Watched by the main thread once a second: a connection step that overruns
+// ends the upload as failed, whatever the worker is blocked in.
+StepDeadline connectionStep;
+constexpr UINT kWatchdogPeriodMs = 1000;
+// Set by whichever thread writes the one event of the process.
+std::atomic<bool> eventClaimed{false};
+
+// No message can carry more than kMaxEventBytes of answer (escaping and
+// conversion only make it longer), so reading stops a little past that: the
+// event is the same, and an endless answer cannot exhaust memory.
+constexpr size_t kMaxAnswerBytes = kMaxEventBytes + 4;
+
+const char kByteOrderMark[] = "\xEF\xBB\xBF";
+
+// Writes an upload event whose arg1 is already UTF-8 (a marked answer may
+// hold characters that the ANSI code page cannot), with the size rule.
+void WriteUploadEvent(const char* eventName, const std::string& utf8Arg1) {
+  std::string frame =
+      FrameMessage(EventTextLimited(eventName, utf8Arg1, std::string(), kMaxEventBytes));
+  _setmode(_fileno(stdout), _O_BINARY);
+  std::clearerr(stdout);
+  std::fwrite(frame.data(), 1, frame.size(), stdout);
+  std::fflush(stdout);
+}
+
+// Writes the outcome and ends the process: "OnUploadCompleted" with a
+// non-empty answer (exit code 0), else "OnUploadFailed" (-1). Only the first
+// caller writes; a later one waits for the process to end.
+[[noreturn]] void ReportAndEnd(const std::string& utf8Answer) {
+  if (eventClaimed.exchange(true)) {
+    for (;;) Sleep(INFINITE);
+  }
+  if (!utf8Answer.empty()) {
+    WriteUploadEvent("OnUploadCompleted", utf8Answer);
+    EndProcess(0);
+  }
+  WriteUploadEvent("OnUploadFailed", std::string());
+  EndProcess(-1);
+}
+
+void CALLBACK OnWatchdogTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (connectionStep.Passed()) ReportAndEnd(std::string());
+}
+
+// The answer as UTF-8 text, up to its first zero byte. After a UTF-8
+// byte-order mark the answer is UTF-8 (ill-formed bytes replaced); without
+// one it is text in the ANSI code page, as every other event argument.
+std::string AnswerText(const std::string& body) {
+  if (body.compare(0, 3, kByteOrderMark) == 0) return SanitizeUtf8(CutAtZero(body.substr(3)));
+  return AnsiToUtf8(CutAtZero(body));
+}
+
+// A capture file is a file, not a folder.
+bool IsCaptureFile(const std::string& path) {
+  if (!PathFileExistsA(path.c_str())) return false;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Does the whole transfer; the server's answer as UTF-8, or "" on any failure.
+std::string UploadCaptureFile(const std::string& url, const std::string& filePath,
+                              std::string fileField, const std::string& postParams) {
+  if (fileField.empty()) fileField = "UploadFile";
+  // A capture that cannot be read now would go out as an empty file and be
+  // reported as uploaded.
+  if (!OpenLocalFile(filePath)) return std::string();
+
+  W3Client client;
+  client.WatchConnectionSteps(&connectionStep);
+  if (!ConnectToUrl(AnsiToUtf8(url), &client)) return std::string();
+  client.ClearPostFields();
+  for (const auto& item : SplitPostParams(postParams)) {
+    client.AddPostField(AnsiToUtf8(item.first), AnsiToUtf8(item.second));
+  }
+  client.AddPostFile(AnsiToUtf8(fileField), filePath, AnsiToUtf8(filePath));
+  if (!SendMultipartRequest(client.ObjectPath(), &client)) {
+    client.CloseHandles();
+    return std::string();
+  }
+
+  std::string body;
+  char piece[kResponsePiece];
+  while (body.size() < kMaxAnswerBytes) {
+    size_t n = client.ReadResponse(piece);
+    if (n == 0) break;
+    body.append(piece, n);
+  }
+  client.CloseHandles();
+  return AnswerText(body);
+}
+
+unsigned __stdcall UploadWorker(void*) {
+  const std::string postParams = captureRequest.postParams;
+  const std::string fileField = captureRequest.fileField;
+  const std::string filePath = TemporaryCapturePath(captureRequest.fileName);
+  const std::string url = captureRequest.uploadUrl;
+  try {
+    uploadResponseText = UploadCaptureFile(url, filePath, fileField, postParams);
+  } catch (const std::bad_alloc&) {
+    uploadResponseText.clear();
+  }
+  ReportAndEnd(uploadResponseText);
+}
+
+}  // namespace
+
+HRESULT StartUpload() {
+  const std::string filePath = TemporaryCapturePath(captureRequest.fileName);
+  const std::string& url = captureRequest.uploadUrl;
+  if (url.empty() || filePath.empty() || !IsCaptureFile(filePath) || !HasUploadScheme(url)) {
+    return E_FAIL;
+  }
+  uintptr_t thread = _beginthreadex(nullptr, 0, UploadWorker, nullptr, 0, nullptr);
+  if (thread == 0) return E_FAIL;
+  uploadThread = reinterpret_cast<HANDLE>(thread);
+  // A thread timer: the main thread's message loop runs it.
+  SetTimer(nullptr, 0, kWatchdogPeriodMs, OnWatchdogTimer);
+  return S_OK;
+}
 
 }  // namespace kv

@@ -51,10 +51,59 @@ TEST(Event, SizeRuleDropsOnlyArg2) {
   // Escapes count towards the size: CR LF in Base64 text doubles in JSON.
   std::string crlf(limit / 2, '\r');
   EXPECT_EQ(kv::EventTextLimited("E", "", crlf, limit), "{\"EventName\":\"E\",\"arg2\":\"\"}\n");
+}
 
-  // A long arg1 is not shortened by the event writer itself.
-  std::string longArg1(limit + 10, 'C');
-  EXPECT_GT(kv::EventTextLimited("E", longArg1, "", limit).size(), limit);
+}  // namespace
+
+namespace {
+
+// A long arg1 (a server's answer) is cut at a character boundary so that the
+// whole message fits, and arg2 says so.
+TEST(Event, LongArg1IsCutToFit) {
+  const size_t limit = kv::kMaxEventBytes;
+  const std::string name = "OnUploadCompleted";
+  const std::string prefix = "{\"EventName\":\"OnUploadCompleted\",\"arg1\":\"";
+  const std::string suffix = "\",\"arg2\":\"truncated\"}\n";
+  const size_t room = limit - prefix.size() - suffix.size();
+  const std::string tail(100, 't');
+
+  // Exactly at the limit without a mark: sent whole.
+  std::string fits(limit - kv::EventText(name, "x", "").size() + 1, 'a');
+  EXPECT_EQ(kv::EventTextLimited(name, fits, "", limit), kv::EventText(name, fits, ""));
+
+  struct {
+    const char* what;
+    std::string arg1, arg2;
+    std::string kept;  // expected arg1 text inside the message
+  } cases[] = {
+      {"one byte over", fits + "b", "", std::string(room, 'a')},
+      {"3 MB of ASCII", std::string(3000000, 'z'), "", std::string(room, 'z')},
+      {"with an arg2 too", std::string(3000000, 'z'), "base64", std::string(room, 'z')},
+      // A 3-byte character that no longer fits whole is left out whole.
+      {"multibyte at the edge", std::string(room - 1, 'a') + "\xe6\x88\xaa" + tail, "",
+       std::string(room - 1, 'a')},
+      {"multibyte ending at the edge", std::string(room - 3, 'a') + "\xe6\x88\xaa" + tail, "",
+       std::string(room - 3, 'a') + "\xe6\x88\xaa"},
+      // Escapes count: a quote takes two bytes and is not split from its
+      // backslash.
+      {"escape at the edge", std::string(room - 1, 'a') + "\"" + tail, "",
+       std::string(room - 1, 'a')},
+      {"control bytes", std::string(limit, '\x01'), "", [&] {
+         std::string s;
+         for (size_t i = 0; i < room / 6; ++i) s += "\\u0001";
+         return s;
+       }()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string text = kv::EventTextLimited(name, c.arg1, c.arg2, limit);
+    EXPECT_LE(text.size(), limit);
+    ASSERT_GT(text.size(), prefix.size() + suffix.size());
+    EXPECT_EQ(text.substr(0, prefix.size()), prefix);
+    EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix);
+    std::string kept = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    EXPECT_TRUE(kept == c.kept) << kept.size() << " bytes kept, expected " << c.kept.size();
+  }
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+#include "core/url.h"
+
+namespace kv {
+
+namespace {
+
+bool StartsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+}
+
+// The leading decimal digits at `pos` (none: 0); false above 65535.
+bool ReadPort(const std::string& url, size_t pos, int32_t* port) {
+  int32_t value = 0;
+  for (; pos < url.size() && url[pos] >= '0' && url[pos] <= '9'; ++pos) {
+    value = value * 10 + (url[pos] - '0');
+    if (value > 65535) return false;
+  }
+  *port = value;
+  return true;
+}
+
+int32_t DefaultPort(const std::string& scheme) {
+  if (scheme == "https") return 443;
+  if (scheme == "ftp") return 21;
+  return 80;
+}
+
+}  // namespace
+
+bool ParseUrl(const std::string& url, UrlParts* parts) {
+  UrlParts p;
+  size_t start = 0;
+  size_t colon = url.find(':');
+  if (colon != std::string::npos && colon + 1 < url.size() && url[colon + 1] == '/') {
+    p.scheme = url.substr(0, colon);
+    start = colon + 3 < url.size() ? colon + 3 : url.size();
+  } else {
+    p.scheme = "http";
+  }
+
+  size_t at = url.find('@', start);
+  if (at != std::string::npos) {
+    size_t sep = url.find(':', start);
+    if (sep < at) {
+      p.user = url.substr(start, sep - start);
+      p.password = url.substr(sep + 1, at - sep - 1);
+    }
+    start = at + 1;
+  }
+
+  size_t end = url.find('/', start);
+  if (end == std::string::npos) end = url.size();
+
+  size_t portSep = url.find(':', start);
+  if (portSep < end) {
+    p.host = url.substr(start, portSep - start);
+    if (!ReadPort(url, portSep + 1, &p.port)) return false;
+  } else {
+    p.host = url.substr(start, end - start);
+    p.port = DefaultPort(p.scheme);
+  }
+  p.path = end < url.size() ? url.substr(end) : "/";
+
+  if (p.host.empty()) return false;
+  for (const std::string* s : {&p.scheme, &p.user, &p.password, &p.host, &p.path}) {
+    if (s->size() > kMaxUrlComponent) return false;
+  }
+  *parts = std::move(p);
+  return true;
+}
+
+SchemeKind ClassifyScheme(const std::string& scheme) {
+  if (StartsWith(scheme, "https")) return kSchemeHttps;
+  if (StartsWith(scheme, "http")) return kSchemeHttp;
+  if (StartsWith(scheme, "ftp")) return kSchemeFtp;
+  return kSchemeHttp;
+}
+
+}  // namespace kv

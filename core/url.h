@@ -1,0 +1,37 @@
+// Splitting of upload addresses into the parts the HTTP client connects with.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+// How the client talks to the server named in a URL.
+enum SchemeKind : int32_t { kSchemeFtp = 0, kSchemeHttp = 1, kSchemeHttps = 2 };
+
+// Each component must fit a buffer of 1024 bytes with its terminating zero.
+constexpr size_t kMaxUrlComponent = 1023;
+
+struct UrlParts {
+  std::string scheme;    // "http" when the URL names none
+  std::string user;      // empty when the URL has no "user:password@"
+  std::string password;
+  std::string host;
+  int32_t port = 0;      // given, or the scheme's default (443, 21, else 80)
+  std::string path;      // object path with query and fragment; "/" at least
+};
+
+// Splits `url`. The scheme is the text before
+// the first ':' when a '/' follows it (parsing goes on past "://"), else
+// "http". The first '@' after the scheme ends the user information, even an
+// '@' inside the path. No percent-decoding takes place.
+// Returns false, and leaves *parts unspecified, for a URL that cannot be
+// connected to: an empty host, a component longer than kMaxUrlComponent, or
+// a port above 65535.
+bool ParseUrl(const std::string& url, UrlParts* parts);
+
+// By prefix, case-sensitively: "https..." https, "http..." http, "ftp..."
+// ftp, anything else http.
+SchemeKind ClassifyScheme(const std::string& scheme);
+
+}  // namespace kv

@@ -1,0 +1,188 @@
+"""A recording HTTP/HTTPS server on 127.0.0.1 for the upload tests.
+
+It runs in a thread on a free port, records the raw bytes of every request
+and answers as the test says: a fixed answer, no answer at all, or a stall
+half-way through the request or the answer. Stalled connections stay open
+until the server is closed.
+"""
+import socket
+import ssl
+import threading
+import time
+
+
+class Request:
+    """One connection's request bytes as they arrived."""
+
+    def __init__(self):
+        self.raw = b""
+        self.complete = False     # head and the announced body arrived
+        self.tls_failed = False   # the client gave up during the handshake
+
+    @property
+    def head(self):
+        return self.raw.split(b"\r\n\r\n", 1)[0]
+
+    @property
+    def body(self):
+        return self.raw.split(b"\r\n\r\n", 1)[1]
+
+    @property
+    def request_line(self):
+        return self.head.split(b"\r\n")[0]
+
+    @property
+    def headers(self):
+        """Header lines after the request line, as sent."""
+        return self.head.split(b"\r\n")[1:]
+
+    def header(self, name):
+        """Values of the header `name` (any case), in order."""
+        key = name.lower().encode() + b":"
+        return [line[len(key):].strip() for line in self.headers
+                if line.lower().startswith(key)]
+
+
+def http_answer(body, status=200, reason="OK", headers=(), content_length=True):
+    """The bytes of an HTTP/1.0 answer."""
+    lines = [f"HTTP/1.0 {status} {reason}".encode(), b"Content-Type: text/plain"]
+    if content_length:
+        lines.append(b"Content-Length: %d" % len(body))
+    lines += [h.encode() if isinstance(h, str) else h for h in headers]
+    return b"\r\n".join(lines) + b"\r\n\r\n" + body
+
+
+class UploadServer:
+    """Modes: "answer" (read the whole request, send `answer`, close),
+    "never-answer" (read it all, send nothing), "stop-reading" (stop reading
+    after `stop_after` body bytes), "stall-answer" (send the first
+    `answer_part` bytes of the answer, then nothing)."""
+
+    def __init__(self, tls_context=None, backlog=8, keep_bodies=True):
+        self.tls_context = tls_context
+        self.keep_bodies = keep_bodies
+        self.mode = "answer"
+        self.answer = http_answer(b"ok")
+        self.stop_after = 0
+        self.answer_part = 0
+        self.requests = []
+        self.bytes_received = 0
+        self._closing = threading.Event()
+        self._lock = threading.Lock()
+        self._arrived = threading.Condition(self._lock)
+        self._conns = []
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(backlog)
+        self.port = self.sock.getsockname()[1]
+        self._thread = threading.Thread(target=self._accept_loop, daemon=True)
+        self._thread.start()
+
+    def url(self, path="/upload", scheme="http"):
+        return f"{scheme}://127.0.0.1:{self.port}{path}"
+
+    def respond(self, body, **kwargs):
+        self.mode = "answer"
+        self.answer = http_answer(body, **kwargs)
+
+    def wait_for_requests(self, count=1, timeout=30):
+        """The requests once `count` have finished arriving (or the time is up)."""
+        end = time.time() + timeout
+        with self._arrived:
+            while sum(r.complete for r in self.requests) < count and time.time() < end:
+                self._arrived.wait(0.1)
+            return list(self.requests)
+
+    def close(self):
+        self._closing.set()
+        try:
+            self.sock.close()
+        except OSError:
+            pass
+        with self._lock:
+            for conn in self._conns:
+                try:
+                    conn.close()
+                except OSError:
+                    pass
+        self._thread.join(5)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def _accept_loop(self):
+        while not self._closing.is_set():
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            with self._lock:
+                self._conns.append(conn)
+            threading.Thread(target=self._serve, args=(conn,), daemon=True).start()
+
+    def _serve(self, conn):
+        request = Request()
+        with self._lock:
+            self.requests.append(request)
+        try:
+            conn.settimeout(120)
+            if self.tls_context is not None:
+                try:
+                    conn = self.tls_context.wrap_socket(conn, server_side=True)
+                except (ssl.SSLError, OSError):
+                    request.tls_failed = True
+                    return
+                with self._lock:
+                    self._conns.append(conn)
+            self._read_request(conn, request)
+            with self._arrived:
+                request.complete = True
+                self._arrived.notify_all()
+            if self.mode == "answer":
+                conn.sendall(self.answer)
+            elif self.mode == "stall-answer":
+                conn.sendall(self.answer[: self.answer_part])
+            if self.mode != "answer":
+                self._closing.wait()
+        except OSError:
+            pass
+        finally:
+            with self._arrived:
+                self._arrived.notify_all()
+            try:
+                conn.close()
+            except OSError:
+                pass
+
+    def _read_request(self, conn, request):
+        data = b""
+        while b"\r\n\r\n" not in data:
+            chunk = conn.recv(65536)
+            if not chunk:
+                request.raw = data
+                return
+            data += chunk
+        request.raw = data
+        length = 0
+        for line in request.head.split(b"\r\n")[1:]:
+            name, _, value = line.partition(b":")
+            if name.strip().lower() == b"content-length":
+                length = int(value.strip())
+        have = len(data) - len(request.head) - 4
+        limit = self.stop_after if self.mode == "stop-reading" else length
+        parts = [data]
+        self.bytes_received += len(data)
+        while have < min(length, limit):
+            chunk = conn.recv(min(1 << 20, limit - have))
+            if not chunk:
+                break
+            have += len(chunk)
+            self.bytes_received += len(chunk)
+            if self.keep_bodies:
+                parts.append(chunk)
+        request.raw = b"".join(parts)
+        if self.mode == "stop-reading":
+            self._closing.wait()

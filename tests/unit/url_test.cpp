@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include "core/url.h"
+
+namespace {
+
+TEST(Url, SplitsTheParts) {
+  struct {
+    const char* url;
+    const char *scheme, *user, *password, *host;
+    int32_t port;
+    const char* path;
+  } cases[] = {
+      {"http://h/x", "http", "", "", "h", 80, "/x"},
+      {"https://h/x?a=1#f", "https", "", "", "h", 443, "/x?a=1#f"},
+      {"ftp://h/x", "ftp", "", "", "h", 21, "/x"},
+      {"http://h:8080/x", "http", "", "", "h", 8080, "/x"},
+      {"https://h:80/", "https", "", "", "h", 80, "/"},
+      // No ':' followed by '/': http from the start; host and port up to '/'.
+      {"h:8080/x/y", "http", "", "", "h", 8080, "/x/y"},
+      {"h/x", "http", "", "", "h", 80, "/x"},
+      {"127.0.0.1:5000", "http", "", "", "127.0.0.1", 5000, "/"},
+      // No '/' after the host: the object path is "/".
+      {"http://h", "http", "", "", "h", 80, "/"},
+      {"http://h?q=1", "http", "", "", "h?q=1", 80, "/"},
+      // Upper-case schemes are other schemes: default port 80.
+      {"HTTPS://h/x", "HTTPS", "", "", "h", 80, "/x"},
+      {"gopher://h/x", "gopher", "", "", "h", 80, "/x"},
+      // User information.
+      {"http://u:p@h/x", "http", "u", "p", "h", 80, "/x"},
+      {"http://u:@h:81/x", "http", "u", "", "h", 81, "/x"},
+      {"http://u@h/x", "http", "", "", "h", 80, "/x"},
+      {"http://u:p:q@h/x", "http", "u", "p:q", "h", 80, "/x"},
+      // An at-sign in the path ends the user information all the same.
+      {"http://h/a@b/c", "http", "", "", "b", 80, "/c"},
+      {"http://h:1/a@b:2/c", "http", "h", "1/a", "b", 2, "/c"},
+      // Port: leading digits only; none gives 0 (the client then takes the
+      // scheme's default).
+      {"http://h:/x", "http", "", "", "h", 0, "/x"},
+      {"http://h:12ab/x", "http", "", "", "h", 12, "/x"},
+      {"http://h:65535/x", "http", "", "", "h", 65535, "/x"},
+      {"http://h:00080/x", "http", "", "", "h", 80, "/x"},
+      // Nothing is decoded.
+      {"http://h/%41%20b c", "http", "", "", "h", 80, "/%41%20b c"},
+      {"http://h/\xc3\xa9", "http", "", "", "h", 80, "/\xc3\xa9"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url);
+    kv::UrlParts p;
+    ASSERT_TRUE(kv::ParseUrl(c.url, &p));
+    EXPECT_EQ(p.scheme, c.scheme);
+    EXPECT_EQ(p.user, c.user);
+    EXPECT_EQ(p.password, c.password);
+    EXPECT_EQ(p.host, c.host);
+    EXPECT_EQ(p.port, c.port);
+    EXPECT_EQ(p.path, c.path);
+  }
+}
+
+TEST(Url, RefusesWhatCannotBeConnectedTo) {
+  const std::string long1024(1024, 'a');
+  const std::string long1023(1023, 'a');
+  struct {
+    std::string url;
+    bool ok;
+  } cases[] = {
+      {"", false},
+      {"http://", false},
+      {"http:/", false},
+      {"http:///x", false},
+      {"http://u:p@/x", false},
+      {"http://h:65536/x", false},
+      {"http://h:99999999999999999999/x", false},
+      {"http://" + long1023 + "/", true},
+      {"http://" + long1024 + "/", false},
+      {"http://h/" + std::string(1022, 'p'), true},
+      {"http://h/" + std::string(1023, 'p'), false},
+      {"http://" + long1024 + ":p@h/", false},
+      {"http://u:" + long1024 + "@h/", false},
+      {long1024 + "://h/", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.url.substr(0, 40));
+    kv::UrlParts p;
+    EXPECT_EQ(kv::ParseUrl(c.url, &p), c.ok);
+  }
+}
+
+TEST(Url, SchemeClassificationIsByCaseSensitivePrefix) {
+  struct {
+    const char* scheme;
+    kv::SchemeKind kind;
+  } cases[] = {
+      {"https", kv::kSchemeHttps}, {"httpsx", kv::kSchemeHttps}, {"http", kv::kSchemeHttp},
+      {"httpx", kv::kSchemeHttp},  {"ftp", kv::kSchemeFtp},      {"ftps", kv::kSchemeFtp},
+      {"HTTPS", kv::kSchemeHttp},  {"FTP", kv::kSchemeHttp},     {"", kv::kSchemeHttp},
+      {"file", kv::kSchemeHttp},
+  };
+  for (const auto& c : cases) EXPECT_EQ(kv::ClassifyScheme(c.scheme), c.kind) << c.scheme;
+}
+
+}  // namespace
