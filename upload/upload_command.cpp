@@ -29,9 +29,9 @@ namespace {
 HANDLE uploadThread = nullptr;
 std::string uploadResponseText;
 
-// Watched by the main thread once a second: a connection step that overruns
-// ends the upload as failed, whatever the worker is blocked in.
-StepDeadline connectionStep;
+// Watched by the main thread once a second: a step of the transfer that
+// overruns ends the upload as failed, whatever the worker is blocked in.
+StepDeadline transferStep;
 constexpr UINT kWatchdogPeriodMs = 1000;
 // Set by whichever thread writes the one event of the process.
 std::atomic<bool> eventClaimed{false};
@@ -70,7 +70,7 @@ void WriteUploadEvent(const char* eventName, const std::string& utf8Arg1) {
 }
 
 void CALLBACK OnWatchdogTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (connectionStep.Passed()) ReportAndEnd(std::string());
+  if (transferStep.Passed()) ReportAndEnd(std::string());
 }
 
 // The answer as UTF-8 text, up to its first zero byte. After a UTF-8
@@ -97,7 +97,7 @@ std::string UploadCaptureFile(const std::string& url, const std::string& filePat
   if (!OpenLocalFile(filePath)) return std::string();
 
   W3Client client;
-  client.WatchConnectionSteps(&connectionStep);
+  client.WatchSteps(&transferStep);
   if (!ConnectToUrl(AnsiToUtf8(url), &client)) return std::string();
   client.ClearPostFields();
   for (const auto& item : SplitPostParams(postParams)) {

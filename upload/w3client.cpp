@@ -79,7 +79,7 @@ bool W3Client::Connect(const char* server, int32_t portNumber, const char* user,
     if (!IsOpen(internetHandle)) throw "open internet failed...";
     SetTimeouts(internetHandle);
     // Status callbacks arrive for handles made with a non-zero context.
-    if (connectDeadline) InternetSetStatusCallbackA(internetHandle, OnStatus);
+    if (stepDeadline) InternetSetStatusCallbackA(internetHandle, OnStatus);
     const DWORD_PTR context = reinterpret_cast<DWORD_PTR>(this);
 
     INTERNET_PORT defaultPort = INTERNET_DEFAULT_HTTP_PORT;
@@ -187,8 +187,14 @@ size_t W3Client::ReadResponse(char* buffer) {
     if (!InternetReadFile(requestHandle, buffer, kResponsePiece, &count)) {
       throw "response failed...";
     }
+    if (count > 0) {
+      ArmStep(kReceiveTimeoutMs + kWatchSlackMs);  // the answer moves on
+    } else {
+      EndStep();
+    }
     return count;
   } catch (...) {
+    EndStep();
     CloseRequest();
     return 0;
   }
@@ -196,22 +202,34 @@ size_t W3Client::ReadResponse(char* buffer) {
 
 void W3Client::CloseRequest() { Close(&requestHandle); }
 
+void W3Client::ArmStep(DWORD ms) {
+  if (stepDeadline) stepDeadline->Arm(ms);
+}
+
+void W3Client::ArmStepIfIdle(DWORD ms) {
+  if (stepDeadline) stepDeadline->ArmIfIdle(ms);
+}
+
+void W3Client::EndStep() {
+  if (stepDeadline) stepDeadline->Disarm();
+}
+
 void CALLBACK W3Client::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void*, DWORD) {
   auto* client = reinterpret_cast<W3Client*>(context);
-  if (!client || !client->connectDeadline) return;
+  if (!client) return;
   switch (status) {
     case INTERNET_STATUS_RESOLVING_NAME:
     case INTERNET_STATUS_NAME_RESOLVED:
     case INTERNET_STATUS_CONNECTING_TO_SERVER:
     case INTERNET_STATUS_CONNECTED_TO_SERVER:  // the secure handshake follows
-      client->connectDeadline->Arm(kConnectTimeoutMs);
+      client->ArmStep(kConnectTimeoutMs);
       break;
     case INTERNET_STATUS_SENDING_REQUEST:
     case INTERNET_STATUS_REQUEST_SENT:
-    case INTERNET_STATUS_RECEIVING_RESPONSE:
-    case INTERNET_STATUS_RESPONSE_RECEIVED:
-    case INTERNET_STATUS_CONNECTION_CLOSED:
-      client->connectDeadline->Disarm();
+      client->EndStep();
+      break;
+    case INTERNET_STATUS_RECEIVING_RESPONSE:  // also sent again while reading
+      client->ArmStepIfIdle(kReceiveTimeoutMs + kWatchSlackMs);
       break;
     default:
       break;

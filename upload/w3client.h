@@ -30,14 +30,25 @@ constexpr size_t kResponsePiece = 4096;
 constexpr DWORD kConnectTimeoutMs = 15000;
 constexpr DWORD kSendTimeoutMs = 30000;
 constexpr DWORD kReceiveTimeoutMs = 30000;
+constexpr DWORD kWatchSlackMs = 5000;
 
-// The moment by which the client's current connection step (name
-// resolution, TCP connection, secure handshake) must end, for a watchdog on
-// another thread: not every WinINet bounds these steps itself (Wine's ignores
-// the connect time-out and waits for ever on a silent handshake).
+// The moment by which the client's current step must end, for a watchdog on
+// another thread. Not every WinINet keeps its own time-outs: Wine's ignores
+// the connect time-out, waits for ever on a silent secure handshake, and
+// spends a receive time-out on every header line and again on the body.
+// Steps watched: name resolution, TCP connection and secure handshake (each
+// kConnectTimeoutMs), and the answer, which must make progress at least every
+// kReceiveTimeoutMs + kWatchSlackMs (the slack lets WinINet's own time-out
+// end a read first, so that the pieces read before still count). Sending the
+// body is left to WinINet's send time-out: its length depends on the link.
 class StepDeadline {
  public:
   void Arm(DWORD ms) { at_.store(GetTickCount64() + ms); }
+  // Arms only when no step is running.
+  void ArmIfIdle(DWORD ms) {
+    ULONGLONG idle = 0;
+    at_.compare_exchange_strong(idle, GetTickCount64() + ms);
+  }
   void Disarm() { at_.store(0); }
   bool Passed() const {
     ULONGLONG at = at_.load();
@@ -78,8 +89,8 @@ class W3Client {
 
   const std::string& ObjectPath() const { return objectPath; }
 
-  // Keeps `deadline` armed while a connection step runs (before Connect).
-  void WatchConnectionSteps(StepDeadline* deadline) { connectDeadline = deadline; }
+  // Keeps `deadline` armed while a watched step runs (call before Connect).
+  void WatchSteps(StepDeadline* deadline) { stepDeadline = deadline; }
 
  private:
   friend bool ConnectToUrl(const std::string& url, W3Client* client);
@@ -87,6 +98,9 @@ class W3Client {
 
   void OpenRequest(const char* verb, const std::string& objectPath, const char* referrer);
   void CloseRequest();
+  void ArmStep(DWORD ms);
+  void ArmStepIfIdle(DWORD ms);
+  void EndStep();
   static void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, void* info,
                                 DWORD infoLength);
 
@@ -100,7 +114,7 @@ class W3Client {
   int32_t port = 0;
   SchemeKind scheme = kSchemeHttp;
   std::vector<PostField> postFields;
-  StepDeadline* connectDeadline = nullptr;
+  StepDeadline* stepDeadline = nullptr;
 };
 
 // Opens a local file for the body (read access, others may read too); null

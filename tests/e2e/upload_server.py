@@ -96,9 +96,10 @@ class UploadServer:
     def close(self):
         self._closing.set()
         try:
-            self.sock.close()
+            self.sock.shutdown(socket.SHUT_RDWR)  # wakes the blocked accept
         except OSError:
             pass
+        self.sock.close()
         with self._lock:
             for conn in self._conns:
                 try:
@@ -186,3 +187,71 @@ class UploadServer:
         request.raw = b"".join(parts)
         if self.mode == "stop-reading":
             self._closing.wait()
+
+
+def self_signed_context(directory):
+    """A server TLS context with a fresh self-signed certificate for
+    127.0.0.1 that nobody trusts; files go to `directory`."""
+    import subprocess
+    key, cert = directory / "key.pem", directory / "cert.pem"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key),
+                    "-out", str(cert), "-subj", "/CN=127.0.0.1",
+                    "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"],
+                   check=True, capture_output=True)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(str(cert), str(key))
+    return context
+
+
+def closed_port():
+    """A port on 127.0.0.1 where nothing listens (connections are refused)."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class FullBacklog:
+    """A listening port whose accept queue is full and never drained: a
+    client's connection attempt gets no answer at all."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(0)
+        self.port = self.sock.getsockname()[1]
+        self.fillers = []
+        for _ in range(3):
+            c = socket.socket()
+            c.setblocking(False)
+            try:
+                c.connect(("127.0.0.1", self.port))
+            except BlockingIOError:
+                pass
+            self.fillers.append(c)
+        time.sleep(0.3)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        for c in self.fillers + [self.sock]:
+            c.close()
+
+
+class SilentListener:
+    """Accepts connections and never sends or reads a byte (a TLS client
+    waits for the server's half of the handshake for ever)."""
+
+    def __init__(self):
+        self.sock = socket.socket()
+        self.sock.bind(("127.0.0.1", 0))
+        self.sock.listen(8)
+        self.port = self.sock.getsockname()[1]
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.sock.close()
