@@ -282,3 +282,31 @@ def test_answer_that_stalls_half_way_fails(server, capture, where):
     server.mode, server.answer_part = "stall-answer", head - 10 if where == "in the head" else head + 20
     result = upload(server.url(), "upload-stall.png", timeout=180)
     assert exit_code(result.returncode) == 255 and result.stdout == ON_UPLOAD_FAILED
+
+
+def test_capture_rect_then_upload_delivers_that_png(server, capture_folder):
+    import base64
+    import io
+
+    from PIL import Image
+    win_folder, folder = capture_folder
+    (folder / "upload-roundtrip.png").unlink(missing_ok=True)
+    captured = run_host({"Command": "CaptureRect", "FileName": "upload-roundtrip.png",
+                         "CaptureLeft": 10, "CaptureTop": 20, "CaptureWidth": 64,
+                         "CaptureHeight": 48})
+    assert exit_code(captured.returncode) == 0
+    assert captured.event["arg1"] == win_folder + "upload-roundtrip.png"
+    png = base64.b64decode(captured.event["arg2"])
+    assert png == (folder / "upload-roundtrip.png").read_bytes()
+
+    server.respond(b'{"saved":"upload-roundtrip.png"}')
+    result = upload(server.url("/store"), "upload-roundtrip.png", PostParams="album=1")
+    assert exit_code(result.returncode) == 0
+    assert result.event == {"EventName": "OnUploadCompleted",
+                            "arg1": '{"saved":"upload-roundtrip.png"}'}
+    body = one_request(server).body
+    assert body == (text_part(b"album", b"1")
+                    + file_part(b"UploadFile", (win_folder + "upload-roundtrip.png").encode(),
+                                b"png", png) + CLOSING)
+    with Image.open(io.BytesIO(png)) as image:
+        assert image.format == "PNG" and image.size == (64, 48)
