@@ -18,6 +18,8 @@ class Request:
         self.raw = b""
         self.complete = False     # head and the announced body arrived
         self.tls_failed = False   # the client gave up during the handshake
+        self.first_byte_at = None  # time.perf_counter() of the first byte
+        self.last_byte_at = None   # and of the last byte read
 
     @property
     def head(self):
@@ -165,6 +167,8 @@ class UploadServer:
             if not chunk:
                 request.raw = data
                 return
+            if request.first_byte_at is None:
+                request.first_byte_at = time.perf_counter()
             data += chunk
         request.raw = data
         length = 0
@@ -185,6 +189,7 @@ class UploadServer:
             if self.keep_bodies:
                 parts.append(chunk)
         request.raw = b"".join(parts)
+        request.last_byte_at = time.perf_counter()
         if self.mode == "stop-reading":
             self._closing.wait()
 
