@@ -74,6 +74,7 @@ def completed_image(host):
     assert exit_code(result.returncode) == 0, result
     event = result.event
     assert event["EventName"] == "OnCaptureCompleted", event
+    assert event_image(event, mode=None).mode == "RGB"  # 24 bits, no alpha
     return event_image(event)
 
 
@@ -224,13 +225,14 @@ def test_crossed_edges_complete_in_order(capture, screen):
     assert_taken_from(completed_image(host), (right, top, left, bottom))
 
 
-def test_shift_or_ctrl_held_prevents_dragging(capture):
+@pytest.mark.parametrize("modifier", ["shift", "ctrl"])
+def test_shift_or_ctrl_held_prevents_dragging(capture, modifier):
     host = capture()
-    xdo.xdo("keydown", "shift")
+    xdo.xdo("keydown", modifier)
     try:
         drag([(300, 250), (298, 247), (250, 200)])
     finally:
-        xdo.xdo("keyup", "shift")
+        xdo.xdo("keyup", modifier)
     move(400, 300)
     double_click()
     # The release fixed the window under the pointer instead.
@@ -258,10 +260,12 @@ def test_right_click_before_a_region_cancels(capture):
     assert_cancelled(host)
 
 
-def test_escape_cancels(capture):
-    host = capture()
+def test_escape_cancels_and_writes_nothing(capture, capture_folder):
+    name = f"cancelled-{time.time_ns()}.png"
+    host = capture(FileName=name)
     key("Escape")
     assert_cancelled(host)
+    assert not (capture_folder[1] / name).exists()
 
 
 def test_escape_cancels_while_the_toolbar_has_the_focus(capture):

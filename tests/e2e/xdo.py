@@ -144,9 +144,12 @@ def no_host_running():
     return run_wine([PROBE_EXE, "find-host"])[0] != 0
 
 
-def event_image(event):
+def event_image(event, mode="RGB"):
     """The picture of an OnCaptureCompleted event: its Base64 text, or the
-    file it names when the text was left out."""
+    file it names when the text was left out; converted to `mode` unless
+    that is None."""
     if event.get("arg2"):
-        return Image.open(io.BytesIO(base64.b64decode(event["arg2"]))).convert("RGB")
-    return Image.open(unix_path(event["arg1"])).convert("RGB")
+        image = Image.open(io.BytesIO(base64.b64decode(event["arg2"])))
+    else:
+        image = Image.open(unix_path(event["arg1"]))
+    return image.convert(mode) if mode else image
