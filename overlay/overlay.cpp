@@ -14,6 +14,7 @@
 
 namespace kv {
 
+const char kOverlayClass[] = "KvVovoDodereWnd";
 OverlayState overlayState;
 
 namespace {

@@ -13,7 +13,8 @@
 
 namespace kv {
 
-constexpr char kOverlayClass[] = "KvVovoDodereWnd";
+// The overlay window class.
+extern const char kOverlayClass[];
 
 // Context menu commands.
 enum OverlayCommand : UINT {
