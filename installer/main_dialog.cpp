@@ -217,6 +217,9 @@ bool CMainDlg::OnCtlColorStatic(HDC dc, HWND control, LRESULT& result) {
       GetObjectA(dialogFont, sizeof font, &font);
       font.lfUnderline = static_cast<BYTE>(linkHover_);
       linkFont_.reset(CreateFontIndirectA(&font));
+      // Also the label's own font: a static control may select its font
+      // only after asking for its colours.
+      SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
     }
     SelectObject(dc, linkFont_.get());
     SetBkMode(dc, TRANSPARENT);
@@ -249,7 +252,7 @@ void CMainDlg::OnMouseMove(POINT clientPoint) {
   const int hover = inside ? 1 : 0;
   if (hover == linkHover_) return;
   linkHover_ = hover;
-  linkFont_.reset();
+  DropLinkFont();
   // Repaint the dialog under the label too: the label draws on a null brush,
   // so the old underline would stay otherwise.
   MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&link), 2);
@@ -260,6 +263,13 @@ void CMainDlg::OnLButtonDown(POINT clientPoint) {
   if (PointOnLink(clientPoint, nullptr)) OpenExtensionsPage();
 }
 
-void CMainDlg::OnDestroy() { linkFont_.reset(); }
+void CMainDlg::DropLinkFont() {
+  if (!linkFont_) return;
+  // The label goes back to the dialog's font before its own one is deleted.
+  SendMessageW(Item(IDC_LINK), WM_SETFONT, SendMessageW(hwnd(), WM_GETFONT, 0, 0), FALSE);
+  linkFont_.reset();
+}
+
+void CMainDlg::OnDestroy() { DropLinkFont(); }
 
 }  // namespace kv

@@ -52,6 +52,8 @@ class CMainDlg : public CDialogBase {
   void OpenExtensionsPage();
   void ShowWarning(int control, UINT textId, bool* flag);
   void ShowPackageMissing();
+  // Deletes the link label's font (it is made again on the next paint).
+  void DropLinkFont();
 
   CStaticBox pictureBox_;
   ScopedFont linkFont_;

@@ -8,9 +8,13 @@
 //   dragsource X Y W H FILE MS a window that drags FILE (as a file list) when
 //                              the left button goes down on it; prints
 //                              "ready", then "done result=<hex> effect=<n>"
+//   close TITLE [IMAGE]        asks every such window to close (WM_CLOSE)
+//   hold MS                    keeps the Wine session (and its desktop) up
+//                              for MS milliseconds; prints "ready"
 //   clipboard                  prints the clipboard's CF_TEXT
-//   window TITLE               prints the top-level window of that title
-//                              (UTF-8) as JSON; exit 1 when there is none
+//   window TITLE [IMAGE]       prints the top-level window of that title
+//                              (UTF-8), of the program IMAGE when given, as
+//                              JSON; exit 1 when there is none
 #include <windows.h>
 #include <ole2.h>
 #include <psapi.h>
@@ -237,14 +241,7 @@ std::wstring WideArgument(int index) {
   return arg;
 }
 
-int Window() {
-  std::wstring title = WideArgument(2);
-  HWND hwnd = FindWindowW(nullptr, title.c_str());
-  if (!hwnd) return 1;
-  RECT r{};
-  GetWindowRect(hwnd, &r);
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+std::string ImageOf(HWND hwnd) {
   DWORD pid = 0;
   GetWindowThreadProcessId(hwnd, &pid);
   std::string image;
@@ -254,8 +251,59 @@ int Window() {
     if (QueryFullProcessImageNameW(process, 0, path, &size)) image = kv::WideToUtf8(path);
     CloseHandle(process);
   }
+  return image;
+}
+
+struct WindowQuery {
+  std::wstring title;
+  std::string image;  // empty: any program
+  bool all = false;   // close every match instead of finding the first
+  HWND found = nullptr;
+  int closed = 0;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
+  auto* query = reinterpret_cast<WindowQuery*>(param);
+  wchar_t title[512] = {};
+  GetWindowTextW(hwnd, title, 512);
+  if (query->title != title) return TRUE;
+  if (!query->image.empty() && _stricmp(query->image.c_str(), ImageOf(hwnd).c_str()) != 0)
+    return TRUE;
+  query->found = hwnd;
+  if (!query->all) return FALSE;
+  PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  ++query->closed;
+  return TRUE;
+}
+
+int Close(int argc) {
+  WindowQuery query;
+  query.title = WideArgument(2);
+  if (argc > 3) query.image = kv::WideToUtf8(WideArgument(3));
+  query.all = true;
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+  Say("closed " + std::to_string(query.closed));
+  return 0;
+}
+
+int Window(int argc) {
+  WindowQuery query;
+  query.title = WideArgument(2);
+  if (argc > 3) query.image = kv::WideToUtf8(WideArgument(3));
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+  HWND hwnd = query.found;
+  if (!hwnd) return 1;
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  RECT client{};
+  GetClientRect(hwnd, &client);
+  MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&client), 2);
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const std::string image = ImageOf(hwnd);
   const bool topmost = (GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-  std::string json = "{\"rect\":" + RectJson(r) + ",\"work\":" + RectJson(work) +
+  std::string json = "{\"rect\":" + RectJson(r) + ",\"client\":" + RectJson(client) +
+                     ",\"work\":" + RectJson(work) +
                      ",\"topmost\":" + (topmost ? "true" : "false") +
                      ",\"visible\":" + (IsWindowVisible(hwnd) ? "true" : "false") +
                      ",\"foreground\":" + (GetForegroundWindow() == hwnd ? "true" : "false") +
@@ -272,7 +320,14 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const std::string command = argv[1];
   if (command == "clipboard") return Clipboard();
-  if (command == "window" && argc == 3) return Window();
+  if (command == "hold" && argc == 3) {
+    FindWindowW(L"Shell_TrayWnd", nullptr);  // brings the desktop up
+    Say("ready");
+    Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+    return 0;
+  }
+  if (command == "window" && (argc == 3 || argc == 4)) return Window(argc);
+  if (command == "close" && (argc == 3 || argc == 4)) return Close(argc);
   OleInitialize(nullptr);
   int rc = 2;
   auto number = [&](int i) { return std::atoi(argv[i]); };
