@@ -3,9 +3,9 @@ import json
 
 import pytest
 
-from kvharness import exit_code, frame, run_host
+from kvharness import WIN_TESTS, exit_code, frame, run_host, run_wine
 from upload_server import (FullBacklog, SilentListener, UploadServer, closed_port, http_answer,
-                           self_signed_context)
+                           private_ca_context, self_signed_context)
 
 DELIM = b"----MULTI-PARTS-FORM-DATA-BOUNDARY"
 CLOSING = DELIM + b"--\r\n"
@@ -238,6 +238,25 @@ def test_https_to_an_untrusted_certificate_fails(capture, tmp_path):
         assert exit_code(result.returncode) == 255 and result.stdout == ON_UPLOAD_FAILED
         # The handshake may have begun; no request byte crossed it.
         assert all(r.raw == b"" for r in tls.requests)
+
+
+def test_https_to_a_server_whose_authority_is_trusted(capture, tmp_path):
+    # What a user needs: the server's certificate chain ends in an authority
+    # of the machine's trusted root store, and names the host of the URL.
+    path = capture("upload-tls.png").encode()
+    context, authority = private_ca_context(tmp_path)
+    trust = WIN_TESTS / "kvtrustcert.exe"
+    assert run_wine([trust, "add", authority])[0] == 0
+    try:
+        with UploadServer(tls_context=context) as tls:
+            tls.respond(b"secure ok")
+            result = upload(tls.url("/secure?a=1", scheme="https"), "upload-tls.png")
+            assert result.event == {"EventName": "OnUploadCompleted", "arg1": "secure ok"}
+            req = one_request(tls)
+            assert req.request_line == b"POST /secure?a=1 HTTP/1.0"
+            assert req.body == file_part(b"UploadFile", path, b"png", PNG_BYTES) + CLOSING
+    finally:
+        run_wine([trust, "remove", authority])
 
 
 # Every wait is bounded: each of these ends within about 40 seconds.

@@ -7,6 +7,7 @@ until the server is closed.
 """
 import socket
 import ssl
+import subprocess
 import threading
 import time
 
@@ -194,18 +195,45 @@ class UploadServer:
             self._closing.wait()
 
 
-def self_signed_context(directory):
-    """A server TLS context with a fresh self-signed certificate for
-    127.0.0.1 that nobody trusts; files go to `directory`."""
-    import subprocess
-    key, cert = directory / "key.pem", directory / "cert.pem"
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", str(key),
-                    "-out", str(cert), "-subj", "/CN=127.0.0.1",
-                    "-addext", "subjectAltName=IP:127.0.0.1", "-days", "2"],
-                   check=True, capture_output=True)
+def _openssl(*args):
+    subprocess.run(["openssl"] + [str(a) for a in args], check=True, capture_output=True)
+
+
+def _server_context(cert, key):
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(str(cert), str(key))
     return context
+
+
+# The name 127.0.0.1 both as a DNS name (what Wine matches) and as an address.
+SERVER_NAMES = "subjectAltName=DNS:127.0.0.1,IP:127.0.0.1"
+
+
+def self_signed_context(directory):
+    """A server TLS context with a fresh self-signed certificate for
+    127.0.0.1 that nobody trusts; files go to `directory`."""
+    key, cert = directory / "key.pem", directory / "cert.pem"
+    _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert,
+             "-subj", "/CN=127.0.0.1", "-addext", SERVER_NAMES, "-days", "2")
+    return _server_context(cert, key)
+
+
+def private_ca_context(directory):
+    """A server TLS context whose certificate for 127.0.0.1 is issued by a
+    fresh private certificate authority; returns (context, path of the
+    authority's certificate in DER form, to be made trusted)."""
+    d = directory
+    _openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", d / "ca.key",
+             "-out", d / "ca.pem", "-subj", "/CN=KvCapture Test CA", "-days", "2")
+    _openssl("x509", "-in", d / "ca.pem", "-outform", "der", "-out", d / "ca.der")
+    _openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", d / "server.key",
+             "-out", d / "server.csr", "-subj", "/CN=127.0.0.1")
+    (d / "server.ext").write_text(SERVER_NAMES + "\nextendedKeyUsage=serverAuth\n"
+                                  "basicConstraints=CA:FALSE\n")
+    _openssl("x509", "-req", "-in", d / "server.csr", "-CA", d / "ca.pem", "-CAkey", d / "ca.key",
+             "-CAcreateserial", "-out", d / "server.pem", "-days", "2",
+             "-extfile", d / "server.ext")
+    return _server_context(d / "server.pem", d / "server.key"), d / "ca.der"
 
 
 def closed_port():
