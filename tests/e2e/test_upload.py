@@ -125,6 +125,22 @@ def test_file_part_announces_the_full_path_and_extension(server, capture, reques
     assert one_request(server).body == file_part(b"UploadFile", path, subtype, b"img") + CLOSING
 
 
+def test_chinese_code_page(server, capture):
+    # On a Simplified Chinese system the host's text is GBK: fields still go
+    # out as UTF-8, and an answer without the mark is read as GBK. (The file
+    # name stays ASCII: with no Chinese locale installed on the Linux side,
+    # this Wine does not find a file with a Chinese name.)
+    path = capture("upload-zh.png").encode("utf-8")
+    server.answer = http_answer("\u622a\u56fe ok".encode("gbk"))
+    result = run_host({"Command": "Upload", "PostUrl": server.url(), "FileName": "upload-zh.png",
+                       "PostParams": "\u6807\u9898=\u622a\u56fe&a=\u00e9"},
+                      env={"LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8", "no_proxy": "127.0.0.1"})
+    assert result.event == {"EventName": "OnUploadCompleted", "arg1": "\u622a\u56fe ok"}
+    assert one_request(server).body == (
+        text_part("\u6807\u9898".encode(), "\u622a\u56fe".encode()) + text_part(b"a", "\u00e9".encode())
+        + file_part(b"UploadFile", path, b"png", PNG_BYTES) + CLOSING)
+
+
 @pytest.mark.parametrize("answer,event,code", [
     (http_answer(b"\xef\xbb\xbfok \xc3\xa9 \xe6\x88\xaa\xe5\x9b\xbe"),
      {"EventName": "OnUploadCompleted", "arg1": "ok \u00e9 \u622a\u56fe"}, 0),
