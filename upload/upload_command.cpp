@@ -10,7 +10,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <new>
 
 #include "core/event.h"
 #include "core/framing.h"
@@ -25,9 +24,8 @@ namespace kv {
 
 namespace {
 
-// The worker (kept, never waited on) and the answer it received (UTF-8).
+// The worker: kept, never waited on.
 HANDLE uploadThread = nullptr;
-std::string uploadResponseText;
 
 // Watched by the main thread once a second: a step of the transfer that
 // overruns ends the upload as failed, whatever the worker is blocked in.
@@ -125,12 +123,15 @@ unsigned __stdcall UploadWorker(void*) {
   const std::string fileField = captureRequest.fileField;
   const std::string filePath = TemporaryCapturePath(captureRequest.fileName);
   const std::string url = captureRequest.uploadUrl;
+  // The answer stays on this stack: the process may end from the watchdog
+  // while the transfer still runs, and no static may be written then.
+  std::string responseText;
   try {
-    uploadResponseText = UploadCaptureFile(url, filePath, fileField, postParams);
-  } catch (const std::bad_alloc&) {
-    uploadResponseText.clear();
+    responseText = UploadCaptureFile(url, filePath, fileField, postParams);
+  } catch (...) {
+    responseText.clear();
   }
-  ReportAndEnd(uploadResponseText);
+  ReportAndEnd(responseText);
 }
 
 }  // namespace
