@@ -75,6 +75,7 @@ W3Client::~W3Client() = default;
 bool W3Client::Connect(const char* server, int32_t portNumber, const char* user,
                        const char* pass, SchemeKind kind, const char* agent) {
   try {
+    if (!server) throw "connect failed...";
     internetHandle = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!IsOpen(internetHandle)) throw "open internet failed...";
     SetTimeouts(internetHandle);
