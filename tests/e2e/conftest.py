@@ -29,6 +29,14 @@ def display():
     xvfb.kill()
 
 
+@pytest.fixture(scope="session", autouse=True)
+def desktop_anchor(display):
+    anchor = kvharness.start_desktop_anchor()
+    yield anchor
+    kvharness.kill_group(anchor)
+    anchor.wait()
+
+
 @pytest.fixture(autouse=True)
 def no_stray_hosts():
     kvharness.kill_stray_hosts()
@@ -49,5 +57,5 @@ def capture_folder():
 def tmp_windir():
     """A scratch folder the Wine programs can reach (Linux paths work as
     Z: paths)."""
-    with tempfile.TemporaryDirectory(prefix="kv-e2e-") as d:
+    with tempfile.TemporaryDirectory(prefix=kvharness.TMP_TAG) as d:
         yield Path(d)

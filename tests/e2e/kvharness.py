@@ -1,9 +1,12 @@
 """Helpers for driving the Windows programs under Wine as black boxes."""
+import hashlib
 import json
 import os
 import signal
 import struct
 import subprocess
+import tempfile
+import threading
 import time
 from pathlib import Path
 
@@ -14,6 +17,8 @@ WIN_TESTS = WIN64 / "tests"
 WINE_RUN = REPO / "tools" / "wine-run"
 HOST_EXE = WIN64 / "KvCaptureExt.exe"
 PROBE_EXE = WIN_TESTS / "kvprobe.exe"
+# Scratch folders of this build tree carry this tag in their names.
+TMP_TAG = "kvtest-" + hashlib.sha1(str(BUILD).encode()).hexdigest()[:8] + "-"
 
 
 def wine_env(extra=None):
@@ -63,12 +68,13 @@ class HostResult:
         return f"HostResult(rc={self.returncode}, events={self.events})"
 
 
-def wine_popen(args, cwd=None, env=None, stdin=subprocess.PIPE):
+def wine_popen(args, cwd=None, env=None, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+               stderr=subprocess.PIPE):
     return subprocess.Popen(
         [str(WINE_RUN)] + [str(a) for a in args],
         stdin=stdin,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
+        stdout=stdout,
+        stderr=stderr,
         cwd=cwd,
         env=wine_env(env),
         start_new_session=True,
@@ -82,16 +88,40 @@ def kill_group(proc):
         pass
 
 
+def _feed(stream, data):
+    """Writes the whole input and closes the stream (in a thread: the
+    program may end without reading)."""
+    def write():
+        try:
+            if data:
+                stream.write(data)
+            stream.close()
+        except (BrokenPipeError, OSError):
+            pass
+    thread = threading.Thread(target=write, daemon=True)
+    thread.start()
+    return thread
+
+
 def run_wine(args, input=None, timeout=60, cwd=None, env=None):
-    """Runs a Windows program to its end; returns (returncode, stdout, stderr)."""
-    proc = wine_popen(args, cwd=cwd, env=env)
-    try:
-        out, err = proc.communicate(input=input, timeout=timeout)
-    except subprocess.TimeoutExpired:
-        kill_group(proc)
-        proc.communicate()
-        raise
-    return proc.returncode, out, err
+    """Runs a Windows program to its end; returns (returncode, stdout, stderr).
+
+    The output goes through files, not pipes, and the end of the program is
+    its exit: a Wine process that the program caused to start (Wine's
+    desktop process is one) inherits its standard streams and may keep a
+    pipe open long after the program has ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = wine_popen(args, cwd=cwd, env=env, stdout=out, stderr=err)
+        _feed(proc.stdin, input)
+        try:
+            proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            kill_group(proc)
+            proc.wait()
+            raise subprocess.TimeoutExpired(proc.args, timeout)
+        out.seek(0)
+        err.seek(0)
+        return proc.returncode, out.read(), err.read()
 
 
 def run_host(request=b"", args=(), timeout=60, raw=False, exe=None, env=None):
@@ -102,10 +132,14 @@ def run_host(request=b"", args=(), timeout=60, raw=False, exe=None, env=None):
 
 
 class RunningHost:
-    """A host started in the background, for tests that act while it runs."""
+    """A host started in the background, for tests that act while it runs.
+    Its output goes to a file (see run_wine)."""
 
     def __init__(self, request, args=(), env=None, exe=None):
-        self.proc = wine_popen([exe or HOST_EXE] + list(args), env=env)
+        self._out = tempfile.TemporaryFile()
+        self._err = tempfile.TemporaryFile()
+        self.proc = wine_popen([exe or HOST_EXE] + list(args), env=env, stdout=self._out,
+                               stderr=self._err)
         self.proc.stdin.write(frame(request))
         self.proc.stdin.flush()
 
@@ -121,17 +155,19 @@ class RunningHost:
 
     def finish(self, timeout=30):
         try:
-            out, err = self.proc.communicate(timeout=timeout)
+            self.proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             kill_group(self.proc)
-            self.proc.communicate()
+            self.proc.wait()
             raise
-        return HostResult(self.proc.returncode, out, err)
+        self._out.seek(0)
+        self._err.seek(0)
+        return HostResult(self.proc.returncode, self._out.read(), self._err.read())
 
     def kill(self):
         if self.proc.poll() is None:
             kill_group(self.proc)
-            self.proc.communicate()
+            self.proc.wait()
 
 
 def probe(*args, timeout=30):
@@ -153,6 +189,29 @@ def unix_path(win_path):
 
 def kill_stray_hosts():
     """Ends programs of this build tree that a failed test left running (and
-    only those: other build trees may be testing at the same time)."""
-    for pattern in (f"{WIN64}/KvCaptureExt.exe", f"{WIN_TESTS}/", "/kv-e2e-"):
-        subprocess.run(["pkill", "-9", "-f", pattern], check=False)
+    only those: other build trees may be testing at the same time). The
+    session's desktop anchor stays."""
+    patterns = (f"{WIN64}/", f"/{TMP_TAG}")
+    for pid in os.listdir("/proc"):
+        if not pid.isdigit() or int(pid) == os.getpid():
+            continue
+        try:
+            cmdline = Path(f"/proc/{pid}/cmdline").read_bytes().replace(b"\0", b" ").decode(
+                "utf-8", "replace")
+        except OSError:
+            continue
+        if "kvprobe.exe anchor" in cmdline or "pytest" in cmdline:
+            continue
+        if any(p in cmdline for p in patterns):
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except (ProcessLookupError, PermissionError):
+                pass
+
+
+def start_desktop_anchor():
+    """Starts a hidden Windows program that keeps Wine's desktop process
+    alive for the whole session, with its standard streams on /dev/null, so
+    that no test program's pipes are inherited by it."""
+    return wine_popen([PROBE_EXE, "anchor"], stdin=subprocess.DEVNULL,
+                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

@@ -5,6 +5,8 @@
 //   find-host               exit 0 when a host's background window exists
 //   dialog-info             print the visible dialogs of the session as JSON lines:
 //                           title, window rect, extended style, controls
+//   anchor                  keep a hidden window (and with it Wine's desktop
+//                           process) alive until killed
 //   find-window <class>     exit 0 when a top-level window of that class exists
 //   command <title> <id>    send WM_COMMAND <id> (BN_CLICKED) to the dialog titled <title>
 // Run under the name KvCaptureCrxInstall.exe it records its start in
@@ -40,12 +42,15 @@ std::string JsonString(const std::string& s) {
   return out + "\"";
 }
 
-// The text of another process's window without waiting on a busy owner.
+// The text of any window, read from the window itself without a message to
+// its owner: a busy or stuck program elsewhere in the session cannot hold
+// the probe up.
 std::string WindowText(HWND hwnd) {
+  using InternalGetWindowTextFn = int(WINAPI*)(HWND, LPWSTR, int);
+  static auto internalGetText = reinterpret_cast<InternalGetWindowTextFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
   wchar_t buf[512] = {};
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG,
-                      2000, &result);
+  if (internalGetText) internalGetText(hwnd, buf, 512);
   return Utf8(buf);
 }
 
@@ -130,6 +135,19 @@ int main(int argc, char** argv) {
     return PostMessageA(hwnd, msg, 0, 0) ? 0 : 4;
   }
   if (cmd == "find-host") return FindWindowA(kClass, kTitle) ? 0 : 1;
+  if (cmd == "anchor") {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "KvTestAnchor";
+    RegisterClassA(&wc);
+    if (!CreateWindowA("KvTestAnchor", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance,
+                       nullptr))
+      return 5;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+  }
   if (cmd == "find-window" && argc > 2) return FindWindowA(argv[2], nullptr) ? 0 : 1;
   if (cmd == "dialog-info") {
     EnumWindows(PrintDialog, 0);
