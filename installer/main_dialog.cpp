@@ -12,6 +12,9 @@ namespace kv {
 namespace {
 
 const char kExtensionsPage[] = "chrome://extensions";
+// After its two seconds, a browser that is slow to come to the front gets
+// this much longer before the page address is typed.
+constexpr DWORD kSlowBrowserMs = 6000;
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kWarningColour = RGB(200, 0, 0);
 constexpr LONG kPictureStyles = SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE;
@@ -90,6 +93,7 @@ bool LaunchBrowserOnExtensionsPage(HWND dialog) {
   if (started <= 32) return false;
   Sleep(2000);
   PutTextOnClipboard(dialog, kExtensionsPage);
+  for (DWORD waited = 0; ForegroundIsOurs() && waited < kSlowBrowserMs; waited += 100) Sleep(100);
   if (ForegroundIsOurs()) return true;
   // The new browser window has the focus in its address field.
   Key(VK_CONTROL, 0);

@@ -7,10 +7,12 @@ Run as a program it shows the assistant and saves a screenshot of it:
 (with DISPLAY and KV_WINEPREFIX set as for tools/wine-run; the dialog is
 closed again afterwards).
 """
+import contextlib
 import io
 import json
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -47,6 +49,26 @@ def window_info(title=TITLE, exe=None):
     args = [DRAGTOOL_EXE, "window", title] + ([windows_path(exe)] if exe else [])
     rc, out, _ = run_wine(args, timeout=30)
     return json.loads(out.decode("utf-8")) if rc == 0 else None
+
+
+@contextlib.contextmanager
+def wine_session():
+    """Keeps one program of ours running meanwhile: Wine ends its desktop
+    process when the last program ends, and a program starting at that
+    moment can wait for a desktop that is going away. A desktop that this
+    program starts also lives in its process group, out of reach of the
+    ends of the assistants' groups."""
+    holder = wine_popen([DRAGTOOL_EXE, "hold", "3600000"])
+    assert holder.stdout.readline().strip() == b"ready"
+    try:
+        yield
+    finally:
+        # Only the holder itself: the desktop stays for whatever runs next
+        # (and keeps the holder's output open, so that is not waited for).
+        os.kill(holder.pid, signal.SIGKILL)
+        holder.wait()
+        holder.stdout.close()
+        holder.stderr.close()
 
 
 def close_windows(title, exe=None):
@@ -264,7 +286,7 @@ def main(argv):
         print("usage: installer_helper.py screenshot OUT.png", file=sys.stderr)
         return 2
     import tempfile
-    with tempfile.TemporaryDirectory(prefix="kv-demo-") as folder:
+    with wine_session(), tempfile.TemporaryDirectory(prefix="kv-demo-") as folder:
         # The real package when the browser side has been built.
         crx = WIN64.parent / "win32" / "KvCapture.crx"
         if crx.exists():

@@ -11,28 +11,20 @@ from pathlib import Path
 import pytest
 
 from installer_helper import (
-    ASSISTANT_EXE, BROWSER_MISSING, CLOSE, TITLE, close_windows, CLOSE_ID, HINT, HINT_ID, LINK, LINK_ID, NOTE,
-    NOTE_ID, PACKAGE_MISSING, PICTURE, Assistant, ChromeStandIn, ToolWindow, centre,
-    compare_with_reference, drag, mean_difference, no_chrome, screenshot, wait_for, window_info,
-    windows_path, xdotool)
-from kvharness import BUILD, HOST_EXE, exit_code, run_wine, wine_popen, kill_group
+    ASSISTANT_EXE, BROWSER_MISSING, CLOSE, CLOSE_ID, HINT, HINT_ID, LINK, LINK_ID, NOTE, NOTE_ID,
+    PACKAGE_MISSING, PICTURE, TITLE, Assistant, ChromeStandIn, ToolWindow, centre,
+    close_windows, compare_with_reference, drag, mean_difference, no_chrome, screenshot, wait_for,
+    window_info, windows_path, wine_session, xdotool)
+from kvharness import BUILD, HOST_EXE, exit_code, kill_group, run_wine, wine_popen
 
 DROPEFFECT_COPY_MOVE = "3"
 CF_BITMAP, CF_HDROP = "2", "15"
 
 
 @pytest.fixture(scope="module", autouse=True)
-def wine_session():
-    """Keeps one program of ours running for the whole module: Wine ends its
-    desktop process when the last program ends, and a program starting at
-    that moment can wait for a desktop that is going away. The desktop also
-    starts in this program's process group, so that ending an assistant's
-    group never takes it along."""
-    holder = wine_popen([BUILD / "win64" / "tests" / "kvdragtool.exe", "hold", "3600000"])
-    assert holder.stdout.readline().strip() == b"ready"
-    yield
-    kill_group(holder)
-    holder.communicate()
+def session():
+    with wine_session():
+        yield
 
 
 @pytest.fixture
@@ -108,7 +100,7 @@ def test_enter_and_escape_end_the_dialog_with_zero(assistant, key):
 
 
 def test_close_button_ends_the_dialog_with_zero(assistant):
-    info = assistant.wait_for_dialog()
+    assistant.wait_for_dialog()
     xdotool("mousemove", *centre(assistant.control(CLOSE_ID)["rect"]))
     xdotool("click", 1)
     assert exit_code(assistant.wait()) == 0
@@ -200,7 +192,7 @@ def test_hovering_the_link_underlines_it(assistant):
 # ---- drags ---------------------------------------------------------------------------
 
 def test_dragging_the_picture_delivers_the_package_file(assistant):
-    info = assistant.wait_for_dialog()
+    assistant.wait_for_dialog()
     target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)
     try:
         assistant.focus()
@@ -260,7 +252,7 @@ def write_bmp(path, width, height, colour, corner):
 
 
 def test_a_bitmap_file_dropped_on_the_picture_is_shown_centred(assistant):
-    info = assistant.wait_for_dialog()
+    assistant.wait_for_dialog()
     bmp = assistant.folder / "dropped.bmp"
     # Red, but for the top-left pixel: a centred picture's background takes
     # that pixel's colour.
@@ -288,7 +280,7 @@ def test_a_bitmap_file_dropped_on_the_picture_is_shown_centred(assistant):
 
 
 def test_dropping_the_picture_on_itself_changes_nothing(assistant):
-    info = assistant.wait_for_dialog()
+    assistant.wait_for_dialog()
     picture = assistant.control(PICTURE)["rect"]
     before = screenshot().crop(tuple(picture))
     assistant.focus()

@@ -321,9 +321,13 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   if (command == "clipboard") return Clipboard();
   if (command == "hold" && argc == 3) {
-    FindWindowW(L"Shell_TrayWnd", nullptr);  // brings the desktop up
+    // Brings the desktop up (in this program's process group).
+    GetDesktopWindow();
+    HWND window = CreateWindowW(L"STATIC", L"KvHold", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                nullptr, nullptr);
     Say("ready");
-    Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+    PumpFor(static_cast<DWORD>(std::atoi(argv[2])));
+    DestroyWindow(window);
     return 0;
   }
   if (command == "window" && (argc == 3 || argc == 4)) return Window(argc);
