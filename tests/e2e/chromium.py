@@ -32,6 +32,22 @@ def extension_id():
     return extension_id_of_manifest(EXTENSION / "manifest.json")
 
 
+def chinese_locale_env():
+    """Environment that gives a Wine program the Simplified Chinese ANSI code
+    page (936): Wine takes it from the locale, and a private copy of the
+    zh_CN.UTF-8 locale under the build tree serves without changing the
+    system's locale settings."""
+    folder = BUILD / "locale"
+    target = folder / "zh_CN.UTF-8"
+    if not (target / "LC_CTYPE").exists():
+        folder.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8", str(target)],
+                       capture_output=True, timeout=120)
+        if not (target / "LC_CTYPE").exists():
+            raise RuntimeError("localedef could not make the zh_CN.UTF-8 locale")
+    return {"LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8", "LOCPATH": str(folder)}
+
+
 def write_launcher(path, command, env):
     """A shell script that runs `command` (a list) with `env` set; the
     browser's arguments (the extension's origin) are passed on."""
@@ -107,6 +123,11 @@ class Page:
                 raise AssertionError(f"not true within {timeout} s: {expression}")
             time.sleep(interval)
 
+    def screenshot(self, path):
+        """Saves what the page shows as a PNG file."""
+        data = self.cdp.call("Page.captureScreenshot", {"format": "png"}, session=self.session)
+        Path(path).write_bytes(base64.b64decode(data["data"]))
+
     def close(self):
         self.cdp.call("Target.closeTarget", {"targetId": self.target_id})
 
@@ -116,10 +137,11 @@ class Browser:
     private profile under `workdir`.
 
     host_env: extra environment of the host (for example LANG and LOCPATH
-    for a Chinese ANSI code page); language: the browser's UI language."""
+    for a Chinese ANSI code page); language: the browser's UI language;
+    headless False shows the browser's window on the display."""
 
     def __init__(self, workdir, language="en-US", host_env=None, host_exe=HOST_EXE,
-                 extension=EXTENSION):
+                 extension=EXTENSION, headless=True):
         self.workdir = Path(workdir)
         self.profile = self.workdir / "profile"
         self.extension = Path(extension)
@@ -145,8 +167,9 @@ class Browser:
         browser_env = dict(os.environ)
         browser_env["LANGUAGE"] = language.replace("-", "_")
         self.log = open(self.log_path, "wb")
+        mode = ["--headless=new"] if headless else []
         self.proc = subprocess.Popen([
-            CHROMIUM, "--headless=new", "--no-sandbox", "--disable-gpu", "--no-first-run",
+            CHROMIUM, *mode, "--no-sandbox", "--disable-gpu", "--no-first-run",
             "--no-default-browser-check", "--disable-background-networking",
             "--disable-component-update", "--disable-sync", "--password-store=basic",
             f"--lang={language}", f"--user-data-dir={self.profile}",
