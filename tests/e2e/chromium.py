@@ -32,22 +32,6 @@ def extension_id():
     return extension_id_of_manifest(EXTENSION / "manifest.json")
 
 
-def chinese_locale_env():
-    """Environment that gives a Wine program the Simplified Chinese ANSI code
-    page (936): Wine takes it from the locale, and a private copy of the
-    zh_CN.UTF-8 locale under the build tree serves without changing the
-    system's locale settings."""
-    folder = BUILD / "locale"
-    target = folder / "zh_CN.UTF-8"
-    if not (target / "LC_CTYPE").exists():
-        folder.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["localedef", "-i", "zh_CN", "-f", "UTF-8", str(target)],
-                       capture_output=True, timeout=120)
-        if not (target / "LC_CTYPE").exists():
-            raise RuntimeError("localedef could not make the zh_CN.UTF-8 locale")
-    return {"LANG": "zh_CN.UTF-8", "LC_ALL": "zh_CN.UTF-8", "LOCPATH": str(folder)}
-
-
 def write_launcher(path, command, env):
     """A shell script that runs `command` (a list) with `env` set; the
     browser's arguments (the extension's origin) are passed on."""
@@ -136,8 +120,7 @@ class Browser:
     """chromium with the extension loaded and the host registered in a
     private profile under `workdir`.
 
-    host_env: extra environment of the host (for example LANG and LOCPATH
-    for a Chinese ANSI code page); language: the browser's UI language;
+    host_env: extra environment of the host; language: the browser's UI language;
     headless False shows the browser's window on the display."""
 
     def __init__(self, workdir, language="en-US", host_env=None, host_exe=HOST_EXE,

@@ -4,6 +4,7 @@ registration."""
 import base64
 import io
 import json
+import os
 import re
 import shutil
 import subprocess
@@ -12,13 +13,13 @@ import zipfile
 from pathlib import Path
 
 import pytest
-from PIL import Image
+from PIL import Image, ImageChops, ImageStat
 
 import chromium  # makes packaging/ importable too
 from chromium import Browser, decode_data_url
 from crx import key_crx_id, read_crx
 from host_manifest import HOST_NAME, extension_id_of_manifest
-from kvharness import BUILD, REPO, probe, run_wine
+from kvharness import BUILD, PROBE_EXE, REPO, probe, run_wine
 
 WIN32 = BUILD / "win32"
 WIN64 = BUILD / "win64"
@@ -266,28 +267,75 @@ def test_unknown_command_round_trip(popup):
     assert status(popup)["text"] == message("en", "resultRefused")
 
 
-def wait_for_host(timeout=60):
+def dialogs():
+    """The host's visible dialogs (title, control texts, rectangle)."""
+    rc, out, _ = run_wine([PROBE_EXE, "dialog-info"])
+    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+
+
+def wait_for_dialog(title, timeout=60):
     end = time.time() + timeout
     while time.time() < end:
-        if probe("find-host") == 0:
-            return
+        found = [d for d in dialogs() if d["title"] == title]
+        if found:
+            return found[0]
         time.sleep(0.2)
-    raise AssertionError("no host window")
+    raise AssertionError(f"no dialog titled {title!r}: {dialogs()}")
 
 
-def test_capture_cancelled_while_popup_waits(browser, popup):
+def screenshot():
+    data = subprocess.run(["sh", "-c", "xwd -root -silent | convert xwd:- png:-"],
+                          check=True, capture_output=True).stdout
+    return Image.open(io.BytesIO(data)).convert("RGB")
+
+
+def test_capture_cancelled_in_the_prompt_while_the_popup_waits(browser, popup):
     """While a capture runs the popup says so and refuses a second command;
     the host's cancel event arrives through the browser."""
     click(popup, "start-capture")
     wait_status(popup, "working")
-    wait_for_host()
+    wait_for_dialog("Screen Capture")
     assert popup.evaluate("document.getElementById('capture-screen').disabled")
     assert popup.evaluate("chrome.runtime.sendMessage({type: 'runAndWait',"
                           " command: 'CaptureScreen'})") == {"kind": "busy",
                                                              "command": "StartCapture"}
-    assert probe("post", "502") == 0
+    assert probe("command", "Screen Capture", "2") == 0
     assert wait_status(popup, "canceled")["text"] == message("en", "resultCanceled")
     assert not popup.evaluate("document.getElementById('capture-screen').disabled")
+
+
+PROMPT_TEXTS = {  # caption, heading, first line, button
+    "cn": ("准备截图", "凯沃在线屏幕截图控件", "请先调整窗口将需要截图的区域显示出来，", "开始截图"),
+    "tw": ("準備截圖", "凱沃線上螢幕截圖組件", "請先調整視窗將需要截圖的區域顯示出來，", "開始截圖"),
+}
+
+
+@pytest.mark.parametrize("language,locale,code", [("zh-CN", "zh_CN", "cn"),
+                                                  ("zh-TW", "zh_TW", "tw")])
+def test_chinese_browser_gets_a_chinese_prompt(tmp_path, language, locale, code):
+    b = Browser(tmp_path, language=language)
+    try:
+        page = b.open("popup.html")
+        assert page.evaluate("document.getElementById('start-capture').textContent") == \
+            message(locale, "captureArea")
+        click(page, "start-capture")
+        caption, heading, line1, button = PROMPT_TEXTS[code]
+        dialog = wait_for_dialog(caption)
+        texts = {c["id"]: c["text"] for c in dialog["controls"]}
+        assert (texts[1200], texts[208], texts[1]) == (heading, line1, button)
+        if code == "cn":
+            time.sleep(0.5)
+            shot = screenshot().crop(tuple(dialog["rect"]))
+            reference = REFERENCE / "browser-prompt-cn.png"
+            if os.environ.get("KV_UPDATE_REFERENCE"):
+                shot.save(reference)
+            expected = Image.open(reference).convert("RGB")
+            assert shot.size == expected.size
+            assert max(ImageStat.Stat(ImageChops.difference(shot, expected)).mean) < 8
+        assert probe("post", "502") == 0  # as the prompt does when it is closed
+        assert wait_status(page, "canceled")["text"] == message(locale, "resultCanceled")
+    finally:
+        b.close()
 
 
 # ------------------------------------------------- package, release, registration
