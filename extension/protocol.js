@@ -118,7 +118,12 @@
         // The host keeps "arg2" present and empty when the picture would
         // have made the message too long; a missing "arg2" means the file
         // could not be read.
-        if (arg2) return { kind: "captured", path: arg1, image: arg2, type: imageType(arg1) };
+        // The host breaks its Base64 text into lines; a data: URL wants it
+        // in one piece.
+        if (arg2) {
+          return { kind: "captured", path: arg1, image: arg2.replace(/\s+/g, ""),
+                   type: imageType(arg1) };
+        }
         return { kind: hasArg2 ? "tooLarge" : "noPicture", path: arg1 };
       case "OnCaptureCanceled":
         return { kind: "canceled" };

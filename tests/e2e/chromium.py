@@ -13,6 +13,7 @@ import signal
 import subprocess
 import sys
 import time
+import urllib.parse
 from pathlib import Path
 
 import websocket
@@ -23,6 +24,7 @@ sys.path.insert(0, str(REPO / "packaging"))
 from host_manifest import HOST_NAME, extension_id_of_manifest, write_host_manifest  # noqa: E402
 
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
+CHROMIUM_DIR = "/usr/lib/chromium/"  # where Debian's wrapper finds the browser
 EXTENSION = BUILD / "win64" / "extension"
 HOST_EXE = BUILD / "win64" / "KvCaptureExt.exe"
 FAKE_HOST = Path(__file__).resolve().parent / "fake_host.py"
@@ -139,12 +141,18 @@ class Browser:
             "real": self.workdir / "kvcapture-host.sh",
             "fake": self.workdir / "fake-host.sh",
         }
-        write_launcher(self.launchers["real"], [WINE_RUN, host_exe], env)
+        # Wine programs start Wine's helpers (the desktop process explorer.exe
+        # among them) as their children. The browser ends a host's whole
+        # process group when it is done with it: in a session of their own
+        # the helpers survive that, as they must for later Wine programs.
+        write_launcher(self.launchers["real"], ["setsid", "-w", WINE_RUN, host_exe], env)
         self.fake_log = self.workdir / "fake-requests.log"
         self.fake_reply_path = self.workdir / "fake-reply.bin"
+        self.fake_delay_path = self.workdir / "fake-delay.txt"
         self.fake_reply(b"")
         write_launcher(self.launchers["fake"], [FAKE_HOST],
-                       {"KV_FAKE_LOG": self.fake_log, "KV_FAKE_REPLY": self.fake_reply_path})
+                       {"KV_FAKE_LOG": self.fake_log, "KV_FAKE_REPLY": self.fake_reply_path,
+                        "KV_FAKE_DELAY": self.fake_delay_path})
         self.use_host("real")
 
         browser_env = dict(os.environ)
@@ -204,8 +212,10 @@ class Browser:
         else:
             write_host_manifest(manifest, self.id, self.launchers[kind])
 
-    def fake_reply(self, body):
-        """What the stand-in host answers next (bytes, str or a dict)."""
+    def fake_reply(self, body, delay=0):
+        """What the stand-in host answers next (bytes, str or a dict), after
+        `delay` seconds."""
+        self.fake_delay_path.write_text(str(delay))
         if isinstance(body, dict):
             body = json.dumps(body, ensure_ascii=False, separators=(",", ":"))
         if isinstance(body, str):
@@ -228,6 +238,23 @@ class Browser:
         page.wait_for(f"location.href === {json.dumps(url)} && document.readyState === 'complete'")
         return page
 
+    def _chromium_processes(self):
+        """Processes of the browser left in its process group. Programs the
+        browser started (the host, and Wine's own services that a host may
+        have started) share the group but are not the browser's to end:
+        killing Wine's desktop process would stall every later Wine program."""
+        found = []
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                if (os.getpgid(int(entry)) == self.proc.pid and
+                        os.readlink(f"/proc/{entry}/exe").startswith(CHROMIUM_DIR)):
+                    found.append(int(entry))
+            except OSError:
+                pass
+        return found
+
     def close(self):
         cdp = getattr(self, "cdp", None)
         if cdp:
@@ -240,10 +267,11 @@ class Browser:
             self.proc.wait(timeout=10)
         except subprocess.TimeoutExpired:
             pass
-        try:
-            os.killpg(self.proc.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
+        for pid in self._chromium_processes():
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
         self.proc.wait()
         self.log.close()
 
@@ -252,4 +280,4 @@ def decode_data_url(url):
     """(mime type, bytes) of a base64 data: URL."""
     head, _, data = url.partition(",")
     assert head.startswith("data:") and head.endswith(";base64"), head
-    return head[5:-7], base64.b64decode(data)
+    return head[5:-7], base64.b64decode(urllib.parse.unquote(data), validate=True)

@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """A stand-in native-messaging host for the extension's tests.
 
-Reads one framed request, appends its text as one line to $KV_FAKE_LOG and
-answers with the bytes of $KV_FAKE_REPLY as one frame (nothing when that
-file is empty), as the capture host would.
+Reads one framed request, appends its text as one line to $KV_FAKE_LOG and,
+after the seconds written in $KV_FAKE_DELAY, answers with the bytes of
+$KV_FAKE_REPLY as one frame (nothing when that file is empty), as the
+capture host would.
 """
 import os
 import struct
 import sys
+import time
 
 stdin, stdout = sys.stdin.buffer, sys.stdout.buffer
 header = stdin.read(4)
@@ -15,6 +17,8 @@ size = struct.unpack("<I", header)[0] if len(header) == 4 else 0
 body = stdin.read(size)
 with open(os.environ["KV_FAKE_LOG"], "ab") as log:
     log.write(body + b"\n")
+with open(os.environ["KV_FAKE_DELAY"]) as f:
+    time.sleep(float(f.read() or 0))
 with open(os.environ["KV_FAKE_REPLY"], "rb") as f:
     reply = f.read()
 if reply:

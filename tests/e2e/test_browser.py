@@ -5,6 +5,7 @@ import base64
 import io
 import json
 import os
+import random
 import re
 import shutil
 import subprocess
@@ -19,7 +20,8 @@ import chromium  # makes packaging/ importable too
 from chromium import Browser, decode_data_url
 from crx import key_crx_id, read_crx
 from host_manifest import HOST_NAME, extension_id_of_manifest
-from kvharness import BUILD, PROBE_EXE, REPO, probe, run_wine
+from kvharness import BUILD, REPO, RunningHost, run_wine
+from screens import Scene, pattern_image, same_pixels
 
 WIN32 = BUILD / "win32"
 WIN64 = BUILD / "win64"
@@ -92,6 +94,20 @@ def set_options(browser, **values):
         page.close()
 
 
+def screenshot():
+    data = subprocess.run(["sh", "-c", "xwd -root -silent | convert xwd:- png:-"],
+                          check=True, capture_output=True).stdout
+    return Image.open(io.BytesIO(data)).convert("RGB")
+
+
+@pytest.fixture(scope="module", autouse=True)
+def wine_started():
+    """Wine's first start in a session (server, prefix update) done by one
+    program alone: programs that start at the same moment while it is under
+    way can wait forever."""
+    run_wine(["cmd.exe", "/c", "exit"], timeout=180)
+
+
 @pytest.fixture(scope="module")
 def browser(tmp_path_factory):
     b = Browser(tmp_path_factory.mktemp("chromium-en"))
@@ -113,9 +129,63 @@ def popup(browser):
     page.close()
 
 
+# ---------------------------------------------------------- the browser's language
+
+@pytest.mark.parametrize("language,locale,code", [("zh-CN", "zh_CN", "cn"),
+                                                  ("zh-TW", "zh_TW", "tw")])
+def test_chinese_browser_gets_a_chinese_prompt(tmp_path, language, locale, code):
+    """The browser's language reaches the host: the popup's own texts and
+    the request follow it, and for exactly the request the browser sent the
+    host shows its Chinese prompt."""
+    b = Browser(tmp_path, language=language)
+    try:
+        page = b.open("popup.html")
+        assert page.evaluate("document.getElementById('start-capture').textContent") == \
+            message(locale, "captureArea")
+        b.use_host("fake")
+        b.fake_reply(event("OnCaptureCanceled"))
+        click(page, "start-capture")
+        assert wait_status(page, "canceled")["text"] == message(locale, "resultCanceled")
+        request = b.fake_requests()[-1]
+    finally:
+        b.close()
+    assert request["UILanguage"] == code
+    if code == "cn":
+        prompt_matches_reference(request)
+
+
+PROMPT_BOX = (658, 358, 942, 542)  # the prompt, centred on the 1600 x 900 test screen
+
+
+def prompt_matches_reference(request):
+    """Runs the host with `request`; its prompt must look like the kept
+    picture (watched on the X screen, closed with its close box)."""
+    reference = Image.open(REFERENCE / "browser-prompt-cn.png").convert("RGB")
+    host = RunningHost(request)
+    try:
+        end = time.time() + 90
+        while True:
+            shot = screenshot().crop(PROMPT_BOX)
+            difference = max(ImageStat.Stat(ImageChops.difference(shot, reference)).mean)
+            if difference < 8 or time.time() > end:
+                break
+            time.sleep(0.5)
+        if os.environ.get("KV_UPDATE_REFERENCE"):
+            shot.save(REFERENCE / "browser-prompt-cn.png")
+        assert difference < 8, f"the prompt differs from the reference by {difference}"
+        subprocess.run(["xdotool", "mousemove", str(PROMPT_BOX[2] - 11), str(PROMPT_BOX[1] + 11),
+                        "click", "1"], check=True)  # the close box
+        assert host.finish().event == {"EventName": "OnCaptureCanceled"}
+    finally:
+        host.kill()
+
+
 # ------------------------------------------- the extension with a stand-in host
 
 SMALL_PNG = png_bytes(Image.new("RGB", (3, 2), (200, 30, 40)))
+# As the host writes it: lines of 76 characters, each ended by CR LF.
+_text = base64.b64encode(SMALL_PNG).decode()
+SMALL_PNG_BASE64 = "\r\n".join(_text[i:i + 76] for i in range(0, len(_text), 76))
 
 
 def event(name, **args):
@@ -123,8 +193,7 @@ def event(name, **args):
 
 
 @pytest.mark.parametrize("reply,kind,tone", [
-    (event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=base64.b64encode(SMALL_PNG).decode()),
-     "captured", "ok"),
+    (event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=SMALL_PNG_BASE64), "captured", "ok"),
     (event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=""), "tooLarge", "warning"),
     (event("OnCaptureCompleted", arg1=CAPTURE_PATH), "noPicture", "error"),
     (event("OnCaptureCompleted"), "noPicture", "error"),
@@ -267,75 +336,67 @@ def test_unknown_command_round_trip(popup):
     assert status(popup)["text"] == message("en", "resultRefused")
 
 
-def dialogs():
-    """The host's visible dialogs (title, control texts, rectangle)."""
-    rc, out, _ = run_wine([PROBE_EXE, "dialog-info"])
-    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
-
-
-def wait_for_dialog(title, timeout=60):
-    end = time.time() + timeout
-    while time.time() < end:
-        found = [d for d in dialogs() if d["title"] == title]
-        if found:
-            return found[0]
-        time.sleep(0.2)
-    raise AssertionError(f"no dialog titled {title!r}: {dialogs()}")
-
-
-def screenshot():
-    data = subprocess.run(["sh", "-c", "xwd -root -silent | convert xwd:- png:-"],
-                          check=True, capture_output=True).stdout
-    return Image.open(io.BytesIO(data)).convert("RGB")
-
-
-def test_capture_cancelled_in_the_prompt_while_the_popup_waits(browser, popup):
-    """While a capture runs the popup says so and refuses a second command;
-    the host's cancel event arrives through the browser."""
+def test_popup_waits_for_a_slow_answer_and_refuses_a_second_command(browser, popup):
+    browser.use_host("fake")
+    browser.fake_reply(event("OnCaptureCanceled"), delay=3)
     click(popup, "start-capture")
-    wait_status(popup, "working")
-    wait_for_dialog("Screen Capture")
+    assert wait_status(popup, "working")["text"] == message("en", "statusCapturing")
     assert popup.evaluate("document.getElementById('capture-screen').disabled")
     assert popup.evaluate("chrome.runtime.sendMessage({type: 'runAndWait',"
                           " command: 'CaptureScreen'})") == {"kind": "busy",
                                                              "command": "StartCapture"}
-    assert probe("command", "Screen Capture", "2") == 0
     assert wait_status(popup, "canceled")["text"] == message("en", "resultCanceled")
     assert not popup.evaluate("document.getElementById('capture-screen').disabled")
 
 
-PROMPT_TEXTS = {  # caption, heading, first line, button
-    "cn": ("准备截图", "凯沃在线屏幕截图控件", "请先调整窗口将需要截图的区域显示出来，", "开始截图"),
-    "tw": ("準備截圖", "凱沃線上螢幕截圖組件", "請先調整視窗將需要截圖的區域顯示出來，", "開始截圖"),
-}
-
-
-@pytest.mark.parametrize("language,locale,code", [("zh-CN", "zh_CN", "cn"),
-                                                  ("zh-TW", "zh_TW", "tw")])
-def test_chinese_browser_gets_a_chinese_prompt(tmp_path, language, locale, code):
-    b = Browser(tmp_path, language=language)
+def test_host_busy_with_another_capture(popup):
+    """A host that finds another one capturing ends without a word: the
+    popup says that another capture may be running."""
+    other = RunningHost({"Command": "StartCapture"})
     try:
-        page = b.open("popup.html")
-        assert page.evaluate("document.getElementById('start-capture').textContent") == \
-            message(locale, "captureArea")
-        click(page, "start-capture")
-        caption, heading, line1, button = PROMPT_TEXTS[code]
-        dialog = wait_for_dialog(caption)
-        texts = {c["id"]: c["text"] for c in dialog["controls"]}
-        assert (texts[1200], texts[208], texts[1]) == (heading, line1, button)
-        if code == "cn":
-            time.sleep(0.5)
-            shot = screenshot().crop(tuple(dialog["rect"]))
-            reference = REFERENCE / "browser-prompt-cn.png"
-            if os.environ.get("KV_UPDATE_REFERENCE"):
-                shot.save(reference)
-            expected = Image.open(reference).convert("RGB")
-            assert shot.size == expected.size
-            assert max(ImageStat.Stat(ImageChops.difference(shot, expected)).mean) < 8
-        assert probe("post", "502") == 0  # as the prompt does when it is closed
-        assert wait_status(page, "canceled")["text"] == message(locale, "resultCanceled")
+        other.wait_for_window()
+        assert run(popup, "CaptureScreen")["kind"] == "noAnswer"
+        assert status(popup)["text"] == message("en", "resultNoAnswer")
     finally:
-        b.close()
+        other.kill()
+
+
+def test_known_rectangle_arrives_in_the_popup(popup, capture_folder):
+    with Scene() as scene:
+        window = scene.windows["KvTest Pattern"]
+        x, y = window.rect[0] + 7, window.rect[1] + 5
+        outcome = run(popup, "CaptureRect", {"CaptureLeft": x, "CaptureTop": y,
+                                             "CaptureWidth": 100, "CaptureHeight": 80})
+    assert outcome["kind"] == "captured"
+    win_folder, folder = capture_folder
+    assert outcome["path"] == win_folder + "KvCapture.png"
+    kind, data = shown_picture(popup)
+    assert kind == "image/png" and data == (folder / "KvCapture.png").read_bytes()
+    assert same_pixels(Image.open(io.BytesIO(data)), pattern_image(100, 80, 11, 7, 5)) == 0
+
+
+@pytest.fixture
+def noisy_screen(tmp_path):
+    """Random colours over the whole screen (the root window's background):
+    no picture of it compresses to less than the browser's message limit."""
+    size = screenshot().size
+    noise = Image.frombytes("RGB", size, random.Random(7).randbytes(size[0] * size[1] * 3))
+    noise.save(tmp_path / "noise.png")
+    subprocess.run(["display", "-window", "root", str(tmp_path / "noise.png")], timeout=60)
+    yield noise
+    subprocess.run(["xsetroot", "-def"], timeout=30)
+
+
+def test_whole_screen_too_large_for_the_message(popup, noisy_screen, capture_folder):
+    assert same_pixels(screenshot(), noisy_screen) == 0
+    click(popup, "capture-screen")
+    shown = wait_status(popup, "tooLarge", timeout=120)
+    assert shown["text"] == message("en", "resultTooLarge")
+    assert shown_picture(popup) is None
+    file = capture_folder[1] / "KvCapture.png"
+    assert file.stat().st_size > 800_000
+    assert same_pixels(Image.open(file), noisy_screen) == 0
+    assert popup.evaluate("document.getElementById('upload').classList.contains('suggested')")
 
 
 # ------------------------------------------------- package, release, registration
