@@ -1,4 +1,5 @@
-"""A local HTTP server that takes uploads of the capture and answers them.
+"""A local HTTP server for the browser tests and the demo: takes uploads of
+the capture and answers them.
 
 Listens on 127.0.0.1 only, on a free port, in a background thread. Every POST
 is kept (path, headers, body); the answer is a fixed body or one computed

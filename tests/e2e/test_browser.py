@@ -21,6 +21,7 @@ from chromium import Browser, decode_data_url
 from crx import key_crx_id, read_crx
 from host_manifest import HOST_NAME, extension_id_of_manifest
 from kvharness import BUILD, REPO, RunningHost, run_wine
+from browser_server import UploadServer
 from screens import Scene, pattern_image, same_pixels
 
 WIN32 = BUILD / "win32"
@@ -397,6 +398,39 @@ def test_whole_screen_too_large_for_the_message(popup, noisy_screen, capture_fol
     assert file.stat().st_size > 800_000
     assert same_pixels(Image.open(file), noisy_screen) == 0
     assert popup.evaluate("document.getElementById('upload').classList.contains('suggested')")
+
+
+def test_upload_round_trip_with_a_long_answer(browser, popup, capture_folder):
+    """The last capture goes to a local server with the extra fields; its
+    answer shows in the popup, and an answer too long for one message
+    arrives shortened and marked so."""
+    long_answer = b"0123456789" * 120_000  # 1.2 MB
+    with Scene():
+        run(popup, "CaptureRect", {"CaptureLeft": 300, "CaptureTop": 60, "CaptureWidth": 64,
+                                   "CaptureHeight": 48})
+    capture = (capture_folder[1] / "KvCapture.png").read_bytes()
+    with UploadServer() as server:
+        assert set_options(browser, **{"upload-url": server.url("/up?k=1"), "file-field": "pic",
+                                       "extra-fields": "user=kv\nnote=a=b"})["tone"] == "ok"
+        for answer, truncated in [(b"stored as 7", False), (long_answer, True)]:
+            server.answer = answer
+            click(popup, "upload")
+            wait_status(popup, "uploaded", timeout=120)
+            shown = popup.evaluate("document.getElementById('answer').textContent")
+            note = popup.evaluate("document.getElementById('answer-note').dataset.truncated")
+            assert note == ("1" if truncated else "0")
+            if truncated:
+                assert 0 < len(shown.encode("utf-8")) < len(answer)
+                assert answer.decode("utf-8").startswith(shown)
+            else:
+                assert shown == answer.decode("utf-8")
+            popup.evaluate("chrome.storage.session.remove('result')")
+        upload = server.uploads[0]
+        assert upload.path == "/up?k=1"
+        fields = upload.fields()
+        assert [(f[0], f[3]) for f in fields[:2]] == [("user", b"kv"), ("note", b"a=b")]
+        assert fields[2][0] == "pic" and fields[2][1].endswith("KvCapture.png")
+        assert fields[2][3] == capture
 
 
 # ------------------------------------------------- package, release, registration
