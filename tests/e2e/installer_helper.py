@@ -53,7 +53,8 @@ def window_info(title=TITLE, exe=None):
 
 @contextlib.contextmanager
 def wine_session():
-    """Keeps one program of ours running meanwhile: Wine ends its desktop
+    """For use outside the test session (which has its desktop anchor).
+    Keeps one program of ours running meanwhile: Wine ends its desktop
     process when the last program ends, and a program starting at that
     moment can wait for a desktop that is going away. A desktop that this
     program starts also lives in its process group, out of reach of the
@@ -65,7 +66,10 @@ def wine_session():
     finally:
         # Only the holder itself: the desktop stays for whatever runs next
         # (and keeps the holder's output open, so that is not waited for).
-        os.kill(holder.pid, signal.SIGKILL)
+        try:
+            os.kill(holder.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
         holder.wait()
         holder.stdout.close()
         holder.stderr.close()

@@ -14,17 +14,11 @@ from installer_helper import (
     ASSISTANT_EXE, BROWSER_MISSING, CLOSE, CLOSE_ID, HINT, HINT_ID, LINK, LINK_ID, NOTE, NOTE_ID,
     PACKAGE_MISSING, PICTURE, TITLE, Assistant, ChromeStandIn, ToolWindow, centre,
     close_windows, compare_with_reference, drag, mean_difference, no_chrome, screenshot, wait_for,
-    window_info, windows_path, wine_session, xdotool)
+    window_info, windows_path, xdotool)
 from kvharness import BUILD, HOST_EXE, exit_code, kill_group, run_wine, wine_popen
 
 DROPEFFECT_COPY_MOVE = "3"
 CF_BITMAP, CF_HDROP = "2", "15"
-
-
-@pytest.fixture(scope="module", autouse=True)
-def session():
-    with wine_session():
-        yield
 
 
 @pytest.fixture
