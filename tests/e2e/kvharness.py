@@ -191,7 +191,8 @@ def kill_stray_hosts():
     """Ends programs of this build tree that a failed test left running (and
     only those: other build trees may be testing at the same time). The
     session's desktop anchor stays."""
-    patterns = (f"{WIN64}/", f"/{TMP_TAG}")
+    patterns = (f"{WIN64}/KvCaptureExt.exe", f"{WIN64}/KvCaptureCrxInstall.exe", f"{WIN_TESTS}/",
+                f"/{TMP_TAG}")
     for pid in os.listdir("/proc"):
         if not pid.isdigit() or int(pid) == os.getpid():
             continue
