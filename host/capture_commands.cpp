@@ -23,6 +23,8 @@ constexpr DWORD kPause = 200;             // ms, for the minimising animation
 constexpr DWORD kPauseWithBrowser = 350;  // ms, when the browser was minimised too
 // A browser that does not answer within this time is not waited for.
 constexpr UINT kSendTimeout = 5000;
+// A window that does not answer within this time is not printed.
+constexpr UINT kPrintTimeout = 2000;
 
 const char* const kBrowserFrameClasses[] = {"SE_SogouExplorerFrame", "360se6_Frame"};
 
@@ -110,9 +112,20 @@ RECT WindowRectOf(HWND hwnd) {
   return rc;
 }
 
+// True when the thread of `hwnd` handles a message within the timeout
+// (PrintWindow waits for it without one).
+bool Responds(HWND hwnd) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kPrintTimeout, &result) != 0;
+}
+
 // Saves the part `area` (screen coordinates) of the window `top` rendered
 // whole with PrintWindow, so that windows covering it do not matter.
 void SavePrintedArea(HWND top, const RECT& area, const std::string& fileName) {
+  if (!Responds(top)) {
+    SaveToCaptureFolder(nullptr, fileName);
+    return;
+  }
   RECT whole = WindowRectOf(top);
   int wholeWidth = whole.right - whole.left, wholeHeight = whole.bottom - whole.top;
   int width = area.right - area.left, height = area.bottom - area.top;

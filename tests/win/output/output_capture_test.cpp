@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/capture_commands.h"
@@ -175,6 +176,27 @@ TEST_F(WindowCaptureTest, NoWindowWritesNothingAndStillReports) {
     EXPECT_EQ(DoneMessages(), 1);
     EXPECT_FALSE(FileExists(path));
   }
+}
+
+TEST_F(WindowCaptureTest, WindowThatDoesNotAnswerIsNotWaitedFor) {
+  // A window whose thread stops handling messages: printing it would wait
+  // for ever.
+  HWND hung = nullptr;
+  HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread owner([&] {
+    hung = CreateWindowExA(0, "STATIC", "hung", WS_POPUP | WS_VISIBLE, 10, 10, 60, 40, nullptr,
+                           nullptr, nullptr, nullptr);
+    SetEvent(created);
+    Sleep(6000);
+    DestroyWindow(hung);
+  });
+  WaitForSingleObject(created, INFINITE);
+  captureRequest.targetWindow = hung;
+  CaptureWindowToFile("hung.png");
+  EXPECT_EQ(DoneMessages(), 1);
+  EXPECT_FALSE(FileExists(TemporaryCapturePath("hung.png")));
+  owner.join();
+  CloseHandle(created);
 }
 
 using RectCaptureTest = CaptureFixture;
