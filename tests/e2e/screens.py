@@ -56,7 +56,8 @@ class Scene:
                 break
             if not line:
                 if self.proc.poll() is not None:
-                    raise AssertionError(f"kvtestwin ended: {self.proc.returncode}")
+                    raise AssertionError(f"kvtestwin ended: {self.proc.returncode} "
+                                         f"{self.proc.stderr.read()[-2000:]!r}")
                 continue
             title, cls, rect = line.split("|")
             self.windows[title] = SceneWindow(title, cls, tuple(int(v) for v in rect.split(",")))

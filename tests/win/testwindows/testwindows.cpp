@@ -110,7 +110,7 @@ Picture BusyPicture(int width, int height) {
   // Photo area in the right third.
   for (int y = height / 8; y < height / 2; ++y) {
     for (int x = width * 2 / 3; x < width - 20; ++x) {
-      int noise = static_cast<int>(next() % 24);
+      int noise = static_cast<int>(next() % 6);
       bits[y * width + x] = Pixel(x / 3 + noise, y / 2 + noise, 128 + (x ^ y) % 64 + noise);
     }
   }
@@ -122,7 +122,7 @@ Picture BusyPicture(int width, int height) {
       uint32_t ink = (next() % 9 == 0) ? Pixel(20, 60, 200) : Pixel(30, 30, 30);
       for (int y = line; y < line + 11; ++y) {
         for (int k = 0; k < word; ++k) {
-          if (next() % 3) bits[y * width + x + k] = ink;
+          bits[y * width + x + k] = ink;
         }
       }
       x += word + 8;
@@ -252,7 +252,10 @@ int RunBusy() {
   int w = GetSystemMetrics(SM_CXVIRTUALSCREEN), h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
   static Picture pic = BusyPicture(w, h);
   HWND hwnd = CreatePictureWindow("KvTestBusy", "KvTest Busy", WS_POPUP, x, y, w, h, nullptr, &pic);
-  if (!hwnd) return 1;
+  if (!hwnd) {
+    std::fprintf(stderr, "no window %dx%d: error %lu\n", w, h, GetLastError());
+    return 1;
+  }
   ShowWindow(hwnd, SW_SHOWNOACTIVATE);
   UpdateWindow(hwnd);
   PumpFor(300);
