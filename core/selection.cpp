@@ -44,8 +44,13 @@ int HitHandle(const HandleRects& handles, Point p) {
   return 0;
 }
 
+void PressAt(SelectionFields& s, Point p) {
+  s.pressPoint = p;
+  s.pressed = true;
+}
+
 bool DragTo(SelectionFields& s, Point p) {
-  if (p.x == s.pressPoint.x || p.y == s.pressPoint.y) return false;
+  if (!s.pressed || p.x == s.pressPoint.x || p.y == s.pressPoint.y) return false;
   if (!s.anchorSet) {
     s.dragAnchor = p;
     s.anchorSet = true;

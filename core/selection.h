@@ -62,6 +62,7 @@ struct SelectionFields {
   bool moving = false;    // the last press grabbed the inside
   HandleRects handleRects{};
   Point pressPoint;
+  bool pressed = false;  // the left button went down on the overlay, no region fixed
   Point dragAnchor;
   bool anchorSet = false;
   std::array<int, 4> resizeOffsets{};  // pointer to left, top, right, bottom
@@ -72,10 +73,14 @@ struct SelectionFields {
   int currentTool = 0;                 // 0 none, 1 to 5 the tools
 };
 
+// The left button goes down on the overlay while no region is fixed.
+void PressAt(SelectionFields& s, Point p);
+
 // A pointer move with exactly the left button held while no region is
-// fixed. Qualifies only when both coordinates differ from the press point;
-// the first qualifying move becomes the anchor. Returns whether `selection`
-// was set.
+// fixed. Qualifies only after a press on the overlay (a button already held
+// when the overlay appeared drags nothing) and when both coordinates differ
+// from the press point; the first qualifying move becomes the anchor.
+// Returns whether `selection` was set.
 bool DragTo(SelectionFields& s, Point p);
 
 // What a press on a fixed region grabbed.

@@ -252,6 +252,7 @@ void SaveCaptureAs() {
 
 void ResetCapture() {
   o.anchorSet = false;
+  o.pressed = false;
   o.selected = false;
   o.editMode = false;
   o.composeFlag = false;

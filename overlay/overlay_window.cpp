@@ -109,10 +109,11 @@ void OnLButtonDown() {
     if (grab.handle || grab.inside) HideIfVisible(o.toolbarWindow);
     return;
   }
-  o.pressPoint = p;
+  PressAt(o, p);
 }
 
 void OnLButtonUp() {
+  o.pressed = false;
   if (!o.ready) return;
   if (o.editMode) {
     if (o.shapeInProgress) {

@@ -69,7 +69,10 @@ TEST(OverlaySelection, HandleHitsTestFromEightDownAndExcludeFarEdges) {
 TEST(OverlaySelection, DragIsAnchoredAtTheFirstQualifyingMove) {
   SelectionFields s;
   s.selection = {10, 10, 500, 400};  // the highlighted window
-  s.pressPoint = {100, 100};
+  // A button already held when the overlay appeared drags nothing.
+  EXPECT_FALSE(kv::DragTo(s, {60, 70}));
+  EXPECT_FALSE(s.anchorSet);
+  kv::PressAt(s, {100, 100});
   // Sharing the press point's row or column does not qualify.
   EXPECT_FALSE(kv::DragTo(s, {100, 50}));
   EXPECT_FALSE(kv::DragTo(s, {40, 100}));

@@ -201,6 +201,16 @@ TEST_F(OverlayWindow, DragIsAnchoredAtTheFirstQualifyingMoveAndPlacesTheToolbar)
   EXPECT_EQ(bar.top, expected.y);
 }
 
+// The button was already down when the overlay appeared (its press went to
+// another window): moving drags nothing, only the window highlight follows.
+TEST_F(OverlayWindow, AButtonHeldFromBeforeTheOverlayDragsNothing) {
+  WaitUntilReady();
+  for (Point p : {Point{5, 5}, Point{700, 400}, Point{701, 401}}) MoveHeld(p);
+  EXPECT_FALSE(o.anchorSet);
+  Drag({700, 400}, {{701, 401}, {900, 560}});
+  EXPECT_EQ(o.selection, (Rect{701, 401, 900, 560}));
+}
+
 TEST_F(OverlayWindow, ShiftOrCtrlHeldPreventsDragging) {
   WaitUntilReady();
   for (WPARAM modifier : {WPARAM(MK_SHIFT), WPARAM(MK_CONTROL), WPARAM(MK_RBUTTON)}) {
