@@ -73,6 +73,16 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+// Dispatches what arrives for `ms` milliseconds (timers keep their time).
+void PumpFor(DWORD ms) {
+  const DWORD end = GetTickCount() + ms;
+  MSG msg;
+  for (DWORD now = GetTickCount(); static_cast<LONG>(end - now) > 0; now = GetTickCount()) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, end - now, QS_ALLINPUT);
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+}
+
 int ShowWindowCommand(int argc, char** argv) {
   int arg = 2;
   UINT changeAfter = 0;
@@ -87,15 +97,28 @@ int ShowWindowCommand(int argc, char** argv) {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = "KvTestPattern";
   RegisterClassA(&wc);
+  // Shown without activation: Wine answers an activation with a focus
+  // event that arrives later and raises the window again, which on a slow
+  // machine put the backdrop above the windows made after it.
+  std::vector<HWND> windows;
   for (; arg + 3 < argc; arg += 4) {
     const int x = std::atoi(argv[arg]), y = std::atoi(argv[arg + 1]);
     const int w = std::atoi(argv[arg + 2]), h = std::atoi(argv[arg + 3]);
-    HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "kvoverlaywin", WS_POPUP | WS_VISIBLE, x, y,
+    HWND hwnd = CreateWindowExA(WS_EX_NOACTIVATE, wc.lpszClassName, "kvoverlaywin", WS_POPUP, x, y,
                                 w, h, nullptr, nullptr, wc.hInstance, nullptr);
     if (!hwnd) return 3;
+    ShowWindow(hwnd, SW_SHOWNOACTIVATE);
     UpdateWindow(hwnd);
     if (changeAfter) SetTimer(hwnd, kChangeTimer, changeAfter, nullptr);
+    windows.push_back(hwnd);
   }
+  // Let the window system's answers arrive, then put the stacking order
+  // right once more and paint what that exposed.
+  PumpFor(200);
+  for (HWND hwnd : windows) {
+    SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  PumpFor(100);
   GdiFlush();
   std::printf("ready\n");
   std::fflush(stdout);
