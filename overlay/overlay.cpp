@@ -175,6 +175,12 @@ void GiveUp() {
   ReleaseOverlayResources();
 }
 
+// From now on only an Escape pressed from here on cancels: one held down now
+// counts once it has been released, and the key's "pressed since the last
+// query" bit, which an earlier press elsewhere may have left set, is read
+// away here.
+void HoldOverEscape() { o.escapeHeldOver = (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+
 // Runs `operation` as a modal loop owned by the overlay (see
 // OverlayState::modalLoopOpen).
 template <typename F>
@@ -182,7 +188,7 @@ void RunModalLoop(F operation) {
   o.modalLoopOpen = true;
   operation();
   o.modalLoopOpen = false;
-  o.escapeFromModalLoop = (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;
+  HoldOverEscape();
 }
 
 // The region a composition for output uses: crossed edges put in order.
@@ -211,6 +217,7 @@ void StartOverlay(HWND notifyWindow, const std::string& fileName) {
   LoadToolbarBitmaps();
   CreateTooltip();
   CreateContextMenu();
+  HoldOverEscape();
   SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
 }
 

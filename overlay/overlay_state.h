@@ -65,8 +65,10 @@ struct OverlayState : SelectionFields {
   // context menu). Escape then belongs to that loop, and the overlay must
   // outlive it.
   bool modalLoopOpen = false;
-  // Escape closed a modal loop and has not been released since.
-  bool escapeFromModalLoop = false;
+  // Escape was down when the overlay opened or a modal loop of it ended
+  // (it closed that loop) and has not been released since: it does not
+  // cancel.
+  bool escapeHeldOver = false;
 
   int ScreenWidth() const { return screenRect.right - screenRect.left; }
   int ScreenHeight() const { return screenRect.bottom - screenRect.top; }

@@ -45,8 +45,8 @@ void OnTimer() {
   if (!o.ready) o.ready = true;
   const SHORT escape = GetAsyncKeyState(VK_ESCAPE);
   if (o.modalLoopOpen) return;
-  if (o.escapeFromModalLoop) {
-    if (!(escape & 0x8000)) o.escapeFromModalLoop = false;
+  if (o.escapeHeldOver) {
+    if (!(escape & 0x8000)) o.escapeHeldOver = false;
     return;
   }
   if (escape != 0) CancelCapture();

@@ -358,14 +358,45 @@ TEST_F(OverlayWindow, EscapeCancelsAtTheNextTickButNotInsideAModalLoop) {
   Send(WM_TIMER, 1);
   EXPECT_TRUE(o.overlayWindow);
   o.modalLoopOpen = false;
-  o.escapeFromModalLoop = true;  // as the loop leaves it, Escape still down
+  o.escapeHeldOver = true;  // as the loop leaves it, Escape still down
   Send(WM_TIMER, 1);
   EXPECT_TRUE(o.overlayWindow);
   escape(KEYEVENTF_KEYUP);
   Send(WM_TIMER, 1);
-  EXPECT_FALSE(o.escapeFromModalLoop);
+  EXPECT_FALSE(o.escapeHeldOver);
   EXPECT_TRUE(o.overlayWindow);
   escape(0);
+  escape(KEYEVENTF_KEYUP);
+  EXPECT_TRUE(Notified(kv::WM_CAPTURE_CANCEL));
+  EXPECT_FALSE(o.overlayWindow);
+}
+
+// Escape pressed before the overlay opened (another window's, the browser's)
+// does not cancel it, whether it was released already or is still held.
+TEST_F(OverlayWindow, AnEscapeFromBeforeTheOverlayDoesNotCancel) {
+  auto escape = [](DWORD flags) { keybd_event(VK_ESCAPE, 0, flags, 0); };
+  auto reopen = [this] {
+    kv::CancelCapture();
+    kvtest::Pump(20);
+    kv::StartOverlay(notify_, "unit.png");
+    ASSERT_TRUE(o.overlayWindow);
+  };
+  escape(0);
+  escape(KEYEVENTF_KEYUP);
+  reopen();
+  WaitUntilReady();
+  Send(WM_TIMER, 1);
+  EXPECT_TRUE(o.overlayWindow);
+
+  escape(0);
+  reopen();
+  WaitUntilReady();
+  Send(WM_TIMER, 1);
+  EXPECT_TRUE(o.overlayWindow);
+  escape(KEYEVENTF_KEYUP);
+  Send(WM_TIMER, 1);
+  EXPECT_TRUE(o.overlayWindow);
+  escape(0);  // a press of its own
   escape(KEYEVENTF_KEYUP);
   EXPECT_TRUE(Notified(kv::WM_CAPTURE_CANCEL));
   EXPECT_FALSE(o.overlayWindow);

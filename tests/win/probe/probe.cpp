@@ -9,6 +9,7 @@
 //                           process) alive until killed
 //   find-window <class>     exit 0 when a top-level window of that class exists
 //   command <title> <id>    send WM_COMMAND <id> (BN_CLICKED) to the dialog titled <title>
+//   key-state <vk>          print GetAsyncKeyState(<vk>) as hex (high bit: down)
 // Run under the name KvCaptureCrxInstall.exe it records its start in
 // installer-started.txt next to itself (a stand-in install assistant).
 #include <windows.h>
@@ -146,6 +147,10 @@ int main(int argc, char** argv) {
       return 5;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+  }
+  if (cmd == "key-state" && argc > 2) {
+    std::printf("%04x\n", static_cast<unsigned>(GetAsyncKeyState(std::atoi(argv[2])) & 0xFFFF));
     return 0;
   }
   if (cmd == "find-window" && argc > 2) return FindWindowA(argv[2], nullptr) ? 0 : 1;
