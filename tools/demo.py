@@ -107,7 +107,11 @@ def interactive_capture():
         xdo = lambda *a: subprocess.run(["xdotool"] + [str(x) for x in a], check=False)  # noqa: E731
         xdo("mousemove", (button[0] + button[2]) // 2, (button[1] + button[3]) // 2)
         xdo("click", 1)
-        time.sleep(1.5)
+        # The prompt closes, then the overlay opens over the frozen screen.
+        deadline = time.time() + 20
+        while kvharness.probe("find-window", "KvVovoDodereWnd") != 0 and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.5)  # its first timer tick makes releases count
         xdo("mousemove", 200, 150)
         time.sleep(0.3)
         screenshot("interactive-2-window-snap.png")
