@@ -11,15 +11,14 @@ import json
 import os
 import subprocess
 import sys
-import threading
 import time
-from http.server import BaseHTTPRequestHandler, HTTPServer
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(REPO / "tests" / "e2e"))
 import kvharness  # noqa: E402
 from kvharness import RunningHost, exit_code, frame, run_host  # noqa: E402
+from browser_server import UploadServer  # noqa: E402
 
 OUT = Path(sys.argv[1])
 failures = []
@@ -70,23 +69,6 @@ def step(title, request, raw=False, expect_exit=None, timeout=60, **kw):
     if expect_exit is not None and exit_code(result.returncode) != expect_exit:
         failures.append(title)
     return result
-
-
-class Answer(BaseHTTPRequestHandler):
-    received = []
-
-    def do_POST(self):  # noqa: N802 - the library's name
-        body = self.rfile.read(int(self.headers.get("Content-Length", 0)))
-        Answer.received.append((self.path, dict(self.headers), body))
-        reply = json.dumps({"stored": True, "bytes": len(body)}).encode()
-        self.send_response(200)
-        self.send_header("Content-Type", "application/json")
-        self.send_header("Content-Length", str(len(reply)))
-        self.end_headers()
-        self.wfile.write(reply)
-
-    def log_message(self, *args):
-        pass
 
 
 def interactive_capture():
@@ -149,16 +131,13 @@ def main():
     step("CaptureWindow", {"Command": "CaptureWindow", "FileName": "demo-window.png",
                            "WinName": "Untitled - Notepad"}, expect_exit=0)
 
-    server = HTTPServer(("127.0.0.1", 0), Answer)
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    url = f"http://127.0.0.1:{server.server_port}/upload.php?album=demo"
-    step("Upload", {"Command": "Upload", "PostUrl": url, "FileName": "demo-rect.png",
-                    "PostParams": "title=Demo&tags=kv,capture"})
-    for path, headers, body in Answer.received:
-        print(f"    server  : POST {path}, {len(body)} bytes, "
-              f"Content-Type {headers.get('Content-Type')}")
-        (OUT / "upload-request-body.bin").write_bytes(body)
-    server.shutdown()
+    with UploadServer(lambda u: json.dumps({"stored": True, "bytes": len(u.body)}).encode()) as server:
+        step("Upload", {"Command": "Upload", "PostUrl": server.url("/upload.php?album=demo"),
+                        "FileName": "demo-rect.png", "PostParams": "title=Demo&tags=kv,capture"})
+        for upload in server.uploads:
+            print(f"    server  : POST {upload.path}, {len(upload.body)} bytes, "
+                  f"Content-Type {upload.headers.get('Content-Type')}")
+            (OUT / "upload-request-body.bin").write_bytes(upload.body)
 
     print("\n--- Interactive capture")
     interactive_capture()

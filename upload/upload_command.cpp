@@ -129,7 +129,7 @@ unsigned __stdcall UploadWorker(void*) {
   try {
     responseText = UploadCaptureFile(url, filePath, fileField, postParams);
   } catch (...) {
-    responseText.clear();
+    // No answer: reported as a failed upload.
   }
   ReportAndEnd(responseText);
 }
