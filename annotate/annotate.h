@@ -32,6 +32,9 @@ void DrawLiveShape(HDC target);
 void PrepareTextBox();
 void PlaceTextBox(Point releasePoint);
 void CommitText();
+// Empties and hides an open text box without adding anything to the
+// picture (the capture region is being discarded).
+void DiscardTextBox();
 
 // Composes the region with composeFlag set; the result is composedImage.
 void ComposeRegion();

@@ -1,5 +1,7 @@
-// Annotations are kept as pixels: each finished one is burned into a new
-// picture of the region on the snapshot stack, and undo drops the top.
+// Annotations are kept as pixels: each finished one is burned into the
+// picture of the region, and undo puts back what it changed. The stack
+// holds one full picture (the top) and, per annotation, only the tiles it
+// changed, so a long session costs memory in proportion to what was drawn.
 #include "annotate/annotate.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
@@ -7,34 +9,95 @@
 namespace kv {
 
 namespace {
+
 OverlayState& o = overlayState;
+
+// The pixels of a 24-bit section (null bits when it is not one).
+MutablePixelView PixelsOf(HBITMAP section) {
+  DIBSECTION info{};
+  MutablePixelView view;
+  if (!section || GetObject(section, sizeof info, &info) != sizeof info) return view;
+  if (info.dsBm.bmBitsPixel != 24 || !info.dsBm.bmBits) return view;
+  GdiFlush();  // drawing queued on the section has landed
+  view.bits = static_cast<uint8_t*>(info.dsBm.bmBits);
+  view.width = info.dsBm.bmWidth;
+  view.height = info.dsBm.bmHeight;
+  view.stride = info.dsBm.bmWidthBytes;
+  view.bytesPerPixel = 3;
+  return view;
+}
+
+PixelView ReadOnly(const MutablePixelView& v) {
+  return {v.bits, v.width, v.height, v.stride, v.bytesPerPixel};
+}
+
+// The region as it shows without annotations, in the format of a
+// composition.
+ScopedBitmap PlainRegion() {
+  const Rect region = VisibleRegion();
+  if (IsEmptyRect(region) || !o.screenSnapshot) return ScopedBitmap();
+  ScopedGetDC screen(nullptr);
+  ScopedMemDC mem(CreateCompatibleDC(screen.get()));
+  if (!mem) return ScopedBitmap();
+  ScopedSelect select(mem.get(), o.screenSnapshot.get());
+  return CopyToRegionSection(mem.get(), region);
+}
+
+// Makes `picture` the new top, remembering what it changed. A picture
+// whose predecessor cannot be read (memory exhausted) is not added: the
+// region keeps its previous picture.
+void PushSnapshot(ScopedBitmap picture) {
+  SnapshotStack& stack = o.snapshotStack;
+  ScopedBitmap plain;
+  HBITMAP previous = stack.top.get();
+  if (!previous) {
+    plain = PlainRegion();
+    previous = plain.get();
+  }
+  const MutablePixelView before = PixelsOf(previous);
+  const MutablePixelView after = PixelsOf(picture.get());
+  if (!before.bits || !after.bits || before.width != after.width ||
+      before.height != after.height) {
+    return;
+  }
+  stack.entries.push_back(DiffPictures(ReadOnly(before), ReadOnly(after)));
+  stack.top = std::move(picture);
+}
+
 }  // namespace
 
 void ComposeRegion() {
+  // A paint that ends early (no window context, no back buffer) must not
+  // leave an earlier picture behind as the new one.
+  o.composedImage.reset();
   o.composeFlag = true;
   PaintOverlay();
   o.composeFlag = false;
 }
 
 void BurnIn() {
-  o.composeFlag = true;
-  PaintOverlay();
-  // A picture that could not be made adds no entry: the stack never holds
-  // an empty one.
-  if (o.composedImage) o.snapshotStack.push_back(std::move(o.composedImage));
+  ComposeRegion();
+  if (o.composedImage) PushSnapshot(std::move(o.composedImage));
   o.brushPoints.clear();
-  o.composeFlag = false;
 }
 
 void UndoAnnotation() {
   o.textString.clear();
-  if (o.snapshotStack.empty()) {
+  SnapshotStack& stack = o.snapshotStack;
+  if (stack.empty()) {
     HideToolWindows();
     ResetCapture();
     PaintOverlay();
     return;
   }
-  o.snapshotStack.pop_back();
+  const PixelPatch patch = std::move(stack.entries.back());
+  stack.entries.pop_back();
+  if (stack.entries.empty() || !ApplyPatch(PixelsOf(stack.top.get()), patch)) {
+    // Back to the plain capture (or, should the top not take the patch,
+    // to a picture that cannot be wrong: the plain one, with the stack
+    // emptied).
+    stack.clear();
+  }
   PaintOverlay();
 }
 

@@ -308,6 +308,7 @@ int SwatchAt(Point p) {
 }
 
 void OnColourBarButtonDown(HWND dlg) {
+  SetFocus(dlg);  // as on the toolbar: a text being typed is committed first
   const int swatch = SwatchAt(ClientPointer(dlg));
   if (swatch > 0) {
     // The colour as the bar shows it at the swatch's centre.
@@ -399,6 +400,7 @@ INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM 
       return 0;
     }
     case WM_LBUTTONDOWN: {
+      SetFocus(dlg);  // a text being typed is committed first
       const Point p = ClientPointer(dlg);
       for (int i = 0; i < kPenSizeButtonCount; ++i) {
         penSizeButtons[i].pressed = Contains(penSizeButtons[i].rect, p);

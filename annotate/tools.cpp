@@ -1,13 +1,53 @@
-// The annotation tools' part of painting and the text box. The shapes and
-// the text box come with the tools themselves; until then a stroke burns in
-// the region unchanged.
+// The live shape of the active tool, drawn by every paint of the overlay
+// on top of the annotations burned in so far.
 #include "annotate/annotate.h"
+#include "annotate/tool_drawing.h"
+#include "overlay/overlay.h"
+#include "overlay/overlay_state.h"
 
 namespace kv {
 
-void DrawLiveShape(HDC) {}
-void PrepareTextBox() {}
-void PlaceTextBox(Point) {}
-void CommitText() {}
+namespace {
+
+OverlayState& o = overlayState;
+
+// Limits drawing on a context to a rectangle for its lifetime.
+class ScopedClip {
+ public:
+  ScopedClip(HDC dc, const Rect& r) : dc_(dc), saved_(SaveDC(dc)) {
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+  }
+  ~ScopedClip() {
+    if (saved_) RestoreDC(dc_, saved_);
+  }
+  ScopedClip(const ScopedClip&) = delete;
+  ScopedClip& operator=(const ScopedClip&) = delete;
+
+ private:
+  HDC dc_;
+  int saved_;
+};
+
+}  // namespace
+
+bool StrokeShows() {
+  return o.shapeInProgress && o.shapeEndSet && Contains(o.selection, o.shapeStart) &&
+         Contains(o.selection, o.shapeEnd);
+}
+
+void DrawLiveShape(HDC back) {
+  // What is drawn live is what the picture gets: nothing outside the region.
+  const Rect region = VisibleRegion();
+  if (IsEmptyRect(region)) return;
+  ScopedClip clip(back, region);
+  switch (o.currentTool) {
+    case 1: return DrawRectangleTool(back);
+    case 2: return DrawEllipseTool(back);
+    case 3: return DrawArrowTool(back);
+    case 4: return DrawBrushTool(back);
+    case 5: return DrawTextTool(back);
+    default: return;
+  }
+}
 
 }  // namespace kv

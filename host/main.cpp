@@ -108,9 +108,11 @@ bool RunCommand(const std::string& command) {
 
 int MessageLoop() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  // Unicode retrieval: characters typed into the text tool's box (a
+  // Unicode window) reach it intact on any code page.
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   return 0;
 }

@@ -117,7 +117,9 @@ void CreateToolWindows() {
   }
   // WS_CHILD | ES_MULTILINE | ES_PASSWORD: a multi-line edit ignores the
   // password bit.
-  o.textEdit = CreateWindowExA(0, "edit", "", WS_CHILD | ES_MULTILINE | ES_PASSWORD, 0, 0, 0, 0,
+  // A Unicode window, so that typed and pasted text of any script stays
+  // intact whatever the system's ANSI code page.
+  o.textEdit = CreateWindowExW(0, L"edit", L"", WS_CHILD | ES_MULTILINE | ES_PASSWORD, 0, 0, 0, 0,
                                o.overlayWindow, nullptr, hostInstance, nullptr);
   o.fontSizeCombo = CreateWindowExA(0, "combobox", "",
                                     WS_CHILD | WS_VSCROLL | WS_BORDER | CBS_DROPDOWNLIST, 30, 6,
@@ -198,9 +200,18 @@ bool PrepareOutputRegion() {
   return !IsEmptyRect(ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()));
 }
 
+// Destroys the overlay with its companions and releases what it holds. A
+// text box or stroke that its destruction interrupts adds nothing.
+void CloseOverlay() {
+  o.closing = true;
+  if (o.overlayWindow) DestroyWindow(o.overlayWindow);
+  ReleaseOverlayResources();
+}
+
 }  // namespace
 
 void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+  o.closing = false;
   o.notifyWindow = notifyWindow;
   o.fileName = fileName;
   ResetCapture();
@@ -223,32 +234,26 @@ void StartOverlay(HWND notifyWindow, const std::string& fileName) {
 
 void CompleteCapture() {
   if (!o.overlayWindow || !PrepareOutputRegion()) return;
-  o.composeFlag = true;
-  PaintOverlay();
-  o.composeFlag = false;
+  ComposeRegion();
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
   CopyImageToClipboard(o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);
-  DestroyWindow(o.overlayWindow);
-  ReleaseOverlayResources();
+  CloseOverlay();
 }
 
 void CancelCapture() {
   PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
-  if (o.overlayWindow) DestroyWindow(o.overlayWindow);
-  ReleaseOverlayResources();
+  CloseOverlay();
 }
 
 void SaveCaptureAs() {
   if (!o.overlayWindow || o.modalLoopOpen) return;
   const Rect kept = o.selection;
   if (PrepareOutputRegion()) {
-    o.composeFlag = true;
-    PaintOverlay();
-    o.composeFlag = false;
+    ComposeRegion();
     if (o.composedImage) {
       RunModalLoop([] { SaveImageAs(o.overlayWindow, o.composedImage.get(), o.fileName); });
     }
@@ -264,6 +269,7 @@ void ResetCapture() {
   o.editMode = false;
   o.composeFlag = false;
   o.shapeInProgress = false;
+  o.shapeEndSet = false;
   o.ready = false;
   o.selectPhase = 0;
   o.selection = Rect{};
@@ -275,8 +281,8 @@ void ResetCapture() {
 }
 
 void HideToolWindows() {
-  HWND windows[] = {o.toolbarWindow, o.optionBars[0], o.optionBars[1], o.optionBars[2],
-                    o.textEdit};
+  DiscardTextBox();
+  HWND windows[] = {o.toolbarWindow, o.optionBars[0], o.optionBars[1], o.optionBars[2]};
   for (HWND w : windows) {
     if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
   }
@@ -292,6 +298,7 @@ void ReleaseOverlayResources() {
   o.screenSnapshot.reset();
   o.dimmedSnapshot.reset();
   o.composedImage.reset();
+  o.textBoxFont.reset();
   for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
   o.contextMenu.reset();
   ResetCapture();

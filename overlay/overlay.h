@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/selection.h"
+#include "winutil/scoped_win.h"
 
 namespace kv {
 
@@ -25,7 +26,8 @@ void SaveCaptureAs();
 // Back to choosing a region: region, annotations and tool discarded. Does
 // not paint or hide anything.
 void ResetCapture();
-// Hides the toolbar, the option bars and the text box where visible.
+// Hides the toolbar, the option bars and the text box where visible; text
+// still being typed is discarded, not drawn.
 void HideToolWindows();
 void HideOptionBars();
 // Releases the snapshots, the composed image and the toolbar artwork, then
@@ -38,6 +40,13 @@ void PaintOverlay();
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);
+
+// The part of the region that lies on the screen: where the bright picture
+// and the annotations go, and what a composition takes.
+Rect VisibleRegion();
+// A new 24-bit bottom-up section of the region's size holding `region` of
+// the picture selected into `source`; empty when it cannot be made.
+ScopedBitmap CopyToRegionSection(HDC source, const Rect& region);
 
 // Shows the context menu at a screen point, owned by the overlay.
 void ShowContextMenu(POINT screenPoint);

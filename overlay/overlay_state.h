@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel_patch.h"
 #include "core/selection.h"
 #include "winutil/scoped_win.h"
 
@@ -28,6 +29,22 @@ enum OverlayCommand : UINT {
   kCmdCompleteCapture = 33009,
   kCmdSaveAs = 33010,
   kCmdCancelCapture = 33011,
+};
+
+// The annotations burned into the region so far. `top` is the region with
+// all of them (absent while there are none: the plain capture shows); each
+// entry keeps what its annotation changed, so that undo puts back the
+// picture from before it pixel for pixel without a full copy per entry.
+struct SnapshotStack {
+  ScopedBitmap top;  // 24-bit bottom-up section of the region
+  std::vector<PixelPatch> entries;  // oldest first
+
+  bool empty() const { return entries.empty(); }
+  size_t size() const { return entries.size(); }
+  void clear() {
+    entries.clear();
+    top.reset();
+  }
 };
 
 struct OverlayState : SelectionFields {
@@ -54,12 +71,21 @@ struct OverlayState : SelectionFields {
   bool shapeInProgress = false;
   Point shapeStart;
   Point shapeEnd;
+  // shapeEnd has been set by a qualifying move of the current stroke ((0, 0)
+  // is a real point of a region at the screen's top-left corner).
+  bool shapeEndSet = false;
   COLORREF penColor = 0;
   int penWidth = 0;
   int textPointSize = 12;
-  std::vector<ScopedBitmap> snapshotStack;  // oldest first; the last one is shown
+  SnapshotStack snapshotStack;
   std::vector<Point> brushPoints;
-  std::string textString;
+  // The last committed text, kept as the box holds it (UTF-16), so that any
+  // script typed or pasted reaches the picture whatever the code page.
+  std::wstring textString;
+  ScopedFont textBoxFont;  // the font the text box currently uses
+  // The overlay is being destroyed: a text box losing the focus now commits
+  // nothing, and a stroke cut short is dropped.
+  bool closing = false;
 
   // A modal loop that the overlay owns is running (the Save As dialog, the
   // context menu). Escape then belongs to that loop, and the overlay must

@@ -61,8 +61,12 @@ void OnMouseMoveAnnotating(Point p, WPARAM keys) {
   if (inside) SetCursor(o.toolCursor);
   if (OnlyLeftButton(keys) && inside && o.shapeInProgress && p.x != o.shapeStart.x &&
       p.y != o.shapeStart.y) {
+    // A drag over an open text box starts a new one: the open box's text
+    // is committed first, whatever the platform does with a hidden focus.
+    if (IsWindowVisible(o.textEdit) && GetFocus() == o.textEdit) SetFocus(o.overlayWindow);
     HideIfVisible(o.textEdit);
     o.shapeEnd = ClampToRegion(o.selection, p);
+    o.shapeEndSet = true;
   }
   PaintOverlay();
 }
@@ -95,7 +99,11 @@ void OnLButtonDown() {
   if (o.editMode) {
     if (!Contains(o.selection, p)) return;
     o.shapeStart = p;
+    o.shapeEndSet = false;
     o.shapeInProgress = true;
+    // The stroke ends where the button is released, also over the toolbar,
+    // a bar or outside the overlay.
+    SetCapture(o.overlayWindow);
     if (o.currentTool == 5) {
       if (!IsWindowVisible(o.textEdit)) PrepareTextBox();
     } else {
@@ -112,23 +120,29 @@ void OnLButtonDown() {
   PressAt(o, p);
 }
 
+// The stroke under way ends: the text tool places or commits its box, the
+// other tools burn their shape in. Nothing is added while the overlay is
+// being destroyed.
+void EndStroke() {
+  if (!o.shapeInProgress) return;
+  if (!o.closing) {
+    if (o.currentTool == 5) {
+      PlaceTextBox(PointerInClient());
+    } else {
+      BurnIn();
+    }
+  }
+  o.shapeStart = o.shapeEnd = Point{};
+  o.shapeEndSet = false;
+  o.shapeInProgress = false;
+}
+
 void OnLButtonUp() {
   o.pressed = false;
   if (!o.ready) return;
   if (o.editMode) {
-    if (o.shapeInProgress) {
-      if (o.currentTool == 5) {
-        if (IsWindowVisible(o.textEdit)) {
-          SetFocus(o.overlayWindow);  // the box loses the focus: its text is committed
-        } else {
-          PlaceTextBox(PointerInClient());
-        }
-      } else {
-        BurnIn();
-      }
-      o.shapeStart = o.shapeEnd = Point{};
-      o.shapeInProgress = false;
-    }
+    EndStroke();
+    if (GetCapture() == o.overlayWindow) ReleaseCapture();
     ResetToolbarButtons();
     return;
   }
@@ -168,10 +182,15 @@ void ChooseTool(int tool) {
   SelectTool(tool);
 }
 
-void OnCommand(WPARAM wParam) {
-  if (HIWORD(wParam) == EN_KILLFOCUS) {
-    CommitText();
-    PaintOverlay();
+// The pointer was taken away in the middle of a stroke (another window
+// captured it, the overlay is closing): the stroke ends there.
+void OnCaptureChanged() {
+  if (o.editMode && o.shapeInProgress) EndStroke();
+}
+
+void OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (HIWORD(wParam) == EN_KILLFOCUS && reinterpret_cast<HWND>(lParam) == o.textEdit) {
+    return CommitText();
   }
   switch (LOWORD(wParam)) {
     case kCmdAddRectangle: return ChooseTool(1);
@@ -226,7 +245,8 @@ LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_LBUTTONUP: OnLButtonUp(); return 0;
     case WM_LBUTTONDBLCLK: OnLButtonDblClk(); return 0;
     case WM_RBUTTONUP: OnRButtonUp(lParam); return 0;
-    case WM_COMMAND: OnCommand(wParam); return 0;
+    case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
+    case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLOREDIT: return OnCtlColorEdit(reinterpret_cast<HDC>(wParam));
     case WM_PAINT: OnPaint(hwnd); return 0;
     // The paint covers everything: no background erase, no flash.

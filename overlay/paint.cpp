@@ -83,29 +83,12 @@ void CopyDimmedAround(HDC back, const Rect& region, int w, int h) {
   }
 }
 
-// The part of the region that lies on the screen: where the bright picture
-// and the annotations go, and what a composition takes.
-Rect VisibleRegion() { return ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()); }
-
 // A new 24-bit bottom-up section holding `region` of the picture; it
 // replaces composedImage (null when it cannot be made).
 void ComposeImage(HDC back, const Rect& region) {
   o.composedImage.reset();
   if (IsEmptyRect(region)) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = region.Width();
-  info.bmiHeader.biHeight = region.Height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  o.composedImage.reset(CreateDIBSection(back, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!o.composedImage) return;
-  ScopedMemDC mem(CreateCompatibleDC(back));
-  ScopedSelect select(mem.get(), o.composedImage.get());
-  BitBlt(mem.get(), 0, 0, region.Width(), region.Height(), back, region.left, region.top,
-         SRCCOPY);
+  o.composedImage = CopyToRegionSection(back, region);
 }
 
 void DrawMagnifier(HDC back, Point p) {
@@ -166,6 +149,27 @@ Point PointerInOverlay() {
 
 }  // namespace
 
+Rect VisibleRegion() { return ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()); }
+
+ScopedBitmap CopyToRegionSection(HDC source, const Rect& region) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = region.Width();
+  info.bmiHeader.biHeight = region.Height();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  ScopedBitmap section(CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!section) return section;
+  ScopedMemDC mem(CreateCompatibleDC(source));
+  if (!mem) return ScopedBitmap();
+  ScopedSelect select(mem.get(), section.get());
+  BitBlt(mem.get(), 0, 0, region.Width(), region.Height(), source, region.left, region.top,
+         SRCCOPY);
+  return section;
+}
+
 void RenderOverlay(HDC back, Point pointer) {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   const Rect& r = o.selection;
@@ -175,15 +179,17 @@ void RenderOverlay(HDC back, Point pointer) {
   if (hasRegion) {
     CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
                    visible.Height(), visible.left, visible.top);
-    if (!o.snapshotStack.empty()) {
-      CopyFromBitmap(back, o.snapshotStack.back().get(), visible.left, visible.top,
+    if (o.snapshotStack.top) {
+      CopyFromBitmap(back, o.snapshotStack.top.get(), visible.left, visible.top,
                      visible.Width(), visible.Height(), 0, 0);
     }
   }
+  // Text of every kind (the tools' too) goes on a transparent background,
+  // and dashed lines keep the picture between their dashes.
+  SetBkMode(back, TRANSPARENT);
   if (o.editMode && o.currentTool >= 1 && o.currentTool <= 5) DrawLiveShape(back);
   if (o.composeFlag) ComposeImage(back, visible);
   if (!hasRegion) return;
-  SetBkMode(back, TRANSPARENT);
   if (!o.selected) {
     FrameHollow(back, r, 4, kChoosingFrame);
     DrawMagnifier(back, pointer);

@@ -190,7 +190,7 @@ TEST_F(OverlayPaint, CompositionShowsTheTopSnapshotAndCutsToTheScreen) {
   Picture annotated(r.Width(), r.Height());
   annotated.Fill(RGB(1, 2, 3));
   annotated.Set(0, 0, RGB(200, 0, 0));
-  o.snapshotStack.emplace_back(annotated.Release());
+  o.snapshotStack.top.reset(annotated.Release());
   o.composeFlag = true;
   Render({150, 100});
   ASSERT_TRUE(o.composedImage);

@@ -1,0 +1,51 @@
+// Undo records that keep only what an annotation changed. A picture is a
+// block of rows of packed pixels; a patch holds the earlier picture's
+// pixels of every tile where the later picture differs, so that applying it
+// to the later picture gives back the earlier one exactly.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/selection.h"
+
+namespace kv {
+
+// Rows of `height` lines, `stride` bytes apart, each `width` pixels of
+// `bytesPerPixel` bytes. Row order does not matter as long as both
+// pictures of a diff share it.
+struct PixelView {
+  const uint8_t* bits = nullptr;
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  int bytesPerPixel = 3;
+};
+struct MutablePixelView {
+  uint8_t* bits = nullptr;
+  int width = 0;
+  int height = 0;
+  int stride = 0;
+  int bytesPerPixel = 3;
+};
+
+// Side of the square tiles a patch is cut into, in pixels.
+constexpr int kPatchTile = 32;
+
+struct PixelPatch {
+  std::vector<Rect> tiles;     // in pixel (column, row) coordinates of the picture
+  std::vector<uint8_t> bytes;  // the earlier picture's pixels, tile after tile, row by row
+  // Memory held, in bytes.
+  size_t Footprint() const { return bytes.capacity() + tiles.capacity() * sizeof(Rect); }
+};
+
+// The tiles where `after` differs from `before` (pictures of equal size and
+// format), with `before`'s pixels. Empty when the two are identical.
+PixelPatch DiffPictures(const PixelView& before, const PixelView& after);
+
+// Writes the patch's pixels back into `picture` (the later picture of the
+// diff, or a copy of it). False, with nothing written, when a tile does not
+// fit the picture.
+bool ApplyPatch(const MutablePixelView& picture, const PixelPatch& patch);
+
+}  // namespace kv
