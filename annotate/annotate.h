@@ -27,6 +27,8 @@ void ResetColourBarHover();
 
 // Draws the active tool's shape while it is being made (paint step).
 void DrawLiveShape(HDC target);
+// Forgets the brush stroke under way (its points and its layer).
+void EndBrushStroke();
 // The text tool: a press prepares the box, a release places it, losing the
 // focus commits it.
 void PrepareTextBox();

@@ -78,7 +78,7 @@ void ComposeRegion() {
 void BurnIn() {
   ComposeRegion();
   if (o.composedImage) PushSnapshot(std::move(o.composedImage));
-  o.brushPoints.clear();
+  EndBrushStroke();
 }
 
 void UndoAnnotation() {

@@ -274,7 +274,7 @@ void ResetCapture() {
   o.selectPhase = 0;
   o.selection = Rect{};
   o.snapshotStack.clear();
-  o.brushPoints.clear();
+  EndBrushStroke();
   o.textString.clear();
   o.currentTool = 0;
   ResetColourBarHover();

@@ -79,6 +79,11 @@ struct OverlayState : SelectionFields {
   int textPointSize = 12;
   SnapshotStack snapshotStack;
   std::vector<Point> brushPoints;
+  // While the brush is held: the region's picture with the stroke drawn so
+  // far (its first brushLayerPoints points), so that a move draws only its
+  // new segment however long the stroke has grown.
+  ScopedBitmap brushLayer;
+  size_t brushLayerPoints = 0;
   // The last committed text, kept as the box holds it (UTF-16), so that any
   // script typed or pasted reaches the picture whatever the code page.
   std::wstring textString;

@@ -223,7 +223,7 @@ void OnPaint(HWND hwnd) {
 
 void OnDestroy() {
   o.snapshotStack.clear();
-  o.brushPoints.clear();
+  EndBrushStroke();
   HWND* owned[] = {&o.toolbarWindow, &o.optionBars[0], &o.optionBars[1], &o.optionBars[2]};
   for (HWND* w : owned) {
     if (*w) DestroyWindow(*w);

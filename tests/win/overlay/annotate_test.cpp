@@ -113,6 +113,39 @@ TEST_F(Annotate, EachShapeToolBurnsInItsOutlineAndLeavesTheRestAlone) {
   EXPECT_EQ(At(p, {440, 550}), Plain({440, 550}));
 }
 
+// The stroke is drawn move by move; its picture is that of every segment
+// drawn at once, as a paint that draws the whole stroke again would show it.
+TEST_F(Annotate, ALongBrushStrokeBurnsInWhatDrawingItWholeGives) {
+  Use(kv::kCmdBrushTool, RGB(200, 30, 60), 5);
+  std::vector<Point> stroke{{410, 310}};
+  for (int i = 1; i < 300; ++i) stroke.push_back({410 + i, 310 + (i * 37) % 280});
+  Press(stroke[0]);
+  for (size_t i = 1; i < stroke.size(); ++i) MoveHeld(stroke[i]);
+  kv::PaintOverlay();  // a repaint without a move adds nothing
+  EXPECT_EQ(o.brushPoints.size(), stroke.size());
+  Release(stroke.back());
+  EXPECT_FALSE(o.brushLayer);
+
+  Picture expected(kRegion.Width(), kRegion.Height());
+  for (int y = 0; y < kRegion.Height(); ++y)
+    for (int x = 0; x < kRegion.Width(); ++x)
+      expected.Set(x, y, PatternAt(kRegion.left + x, kRegion.top + y));
+  {
+    kv::ScopedPen pen(CreatePen(PS_SOLID, 5, RGB(200, 30, 60)));
+    kv::ScopedSelect select(expected.dc(), pen.get());
+    for (size_t i = 1; i < stroke.size(); ++i) {
+      MoveToEx(expected.dc(), stroke[i - 1].x - kRegion.left, stroke[i - 1].y - kRegion.top,
+               nullptr);
+      LineTo(expected.dc(), stroke[i].x - kRegion.left, stroke[i].y - kRegion.top);
+    }
+  }
+  const Pixels p = Composed();
+  int differing = 0;
+  for (int y = 0; y < kRegion.Height(); ++y)
+    for (int x = 0; x < kRegion.Width(); ++x) differing += p.At(x, y) != expected.At(x, y);
+  EXPECT_EQ(differing, 0);
+}
+
 TEST_F(Annotate, UndoGivesBackEachEarlierPictureExactly) {
   std::vector<std::vector<BYTE>> pictures{Composed().bytes};
   const UINT tools[] = {kv::kCmdAddRectangle, kv::kCmdBrushTool, kv::kCmdAddEllipse};

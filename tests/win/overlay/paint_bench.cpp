@@ -1,8 +1,10 @@
 // Times PaintOverlay on the display it runs on, as pointer moves cause it:
 // once while a region is being chosen (frame, magnifier, label) and once
 // with a fixed region (frame, handles, label). Also times the whole
-// pointer-move handling of the choosing state (window snap included).
-//   overlay_paint_bench [moves]
+// pointer-move handling of the choosing state (window snap included), a
+// pointer move that extends a long brush stroke over the whole screen, and
+// the memory a long annotation session holds.
+//   overlay_paint_bench [moves] [stroke points] [annotations]
 #include <windows.h>
 
 #include <algorithm>
@@ -10,6 +12,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include <psapi.h>
+
+#include "annotate/annotate.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "test_support.h"
@@ -63,10 +68,93 @@ std::vector<double> Time(int moves, F step) {
   return ms;
 }
 
+double MegaBytes(size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+
+PROCESS_MEMORY_COUNTERS Memory() {
+  PROCESS_MEMORY_COUNTERS m{};
+  m.cb = sizeof m;
+  GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+  return m;
+}
+
+void SendPointer(UINT msg, WPARAM keys, POINT client) {
+  kv::OverlayState& o = kv::overlayState;
+  SetCursorPos(o.screenRect.left + client.x, o.screenRect.top + client.y);
+  SendMessageA(o.overlayWindow, msg, keys, 0);
+}
+
+// A stroke point differing from the one before in both coordinates.
+POINT StrokePoint(int i, int w, int h) { return {50 + i % (w - 100), 50 + (i * 7) % (h - 100)}; }
+
+// The brush over a region covering the screen: the stroke is drawn out to
+// `points` points, then the moves that extend it further are timed (each
+// the whole move handling, its paint included).
+void BrushStroke(int points, int timed) {
+  kv::OverlayState& o = kv::overlayState;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  SendMessageA(o.overlayWindow, WM_COMMAND, kv::kCmdBrushTool, 0);
+  SendPointer(WM_LBUTTONDOWN, MK_LBUTTON, StrokePoint(0, w, h));
+  for (int i = 1; i < points; ++i) SendPointer(WM_MOUSEMOVE, MK_LBUTTON, StrokePoint(i, w, h));
+  std::vector<double> ms;
+  for (int i = points; i < points + timed; ++i) {
+    const POINT p = StrokePoint(i, w, h);
+    SetCursorPos(o.screenRect.left + p.x, o.screenRect.top + p.y);
+    const double start = Now();
+    SendMessageA(o.overlayWindow, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    ms.push_back(Now() - start);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  char what[64];
+  std::snprintf(what, sizeof what, "brush move, %zu points", o.brushPoints.size());
+  Report(what, ms);
+  const double start = Now();
+  SendPointer(WM_LBUTTONUP, 0, StrokePoint(points + timed - 1, w, h));
+  std::printf("%-26s %.1f ms\n", "brush release (burn-in)", Now() - start);
+}
+
+// `count` rectangles and ellipses of assorted sizes over the whole-screen
+// region, then undo back to the plain region: the memory held on the way.
+void AnnotationSession(int count) {
+  kv::OverlayState& o = kv::overlayState;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  const PROCESS_MEMORY_COUNTERS before = Memory();
+  std::vector<double> burnIn;
+  for (int i = 0; i < count; ++i) {
+    SendMessageA(o.overlayWindow, WM_COMMAND, i % 2 ? kv::kCmdAddEllipse : kv::kCmdAddRectangle, 0);
+    const int size = 40 + (i * 97) % (h / 2);
+    const POINT from{20 + (i * 131) % (w - size - 40), 20 + (i * 71) % (h - size - 40)};
+    SendPointer(WM_LBUTTONDOWN, MK_LBUTTON, from);
+    SendPointer(WM_MOUSEMOVE, MK_LBUTTON, {from.x + size, from.y + size});
+    const double start = Now();
+    SendPointer(WM_LBUTTONUP, 0, {from.x + size, from.y + size});
+    burnIn.push_back(Now() - start);
+  }
+  const PROCESS_MEMORY_COUNTERS after = Memory();
+  size_t kept = 0;
+  for (const kv::PixelPatch& e : o.snapshotStack.entries) kept += e.Footprint();
+  Report("burn-in (release)", burnIn);
+  std::printf("%d annotations: undo records %.1f MB; private memory %.1f -> %.1f MB, "
+              "peak working set %.1f MB (%.1f MB before)\n",
+              count, MegaBytes(kept), MegaBytes(before.PagefileUsage),
+              MegaBytes(after.PagefileUsage), MegaBytes(after.PeakWorkingSetSize),
+              MegaBytes(before.PeakWorkingSetSize));
+  std::vector<double> undo;
+  while (!o.snapshotStack.empty()) {
+    const double start = Now();
+    kv::UndoAnnotation();
+    undo.push_back(Now() - start);
+  }
+  Report("undo", undo);
+  std::printf("after undoing all: private memory %.1f MB\n", MegaBytes(Memory().PagefileUsage));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int moves = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+  const int strokePoints = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3000;
+  const int annotations = argc > 3 ? std::max(1, std::atoi(argv[3])) : 200;
   HWND notify = kvtest::CreateNotifyWindow();
   kv::StartOverlay(notify, "bench.png");
   kv::OverlayState& o = kv::overlayState;
@@ -101,6 +189,15 @@ int main(int argc, char** argv) {
   Report("pointer move, choosing", Time(moves, [&] {
            SendMessageA(o.overlayWindow, WM_MOUSEMOVE, 0, 0);
          }));
+
+  // The annotation tools over a region covering the whole screen.
+  o.selection = kv::Rect{0, 0, w, h};
+  o.selected = true;
+  o.selectPhase = 2;
+  o.ready = true;
+  BrushStroke(strokePoints, moves);
+  kv::UndoAnnotation();
+  AnnotationSession(annotations);
   kv::CancelCapture();
   return 0;
 }
