@@ -176,7 +176,9 @@ void RenderOverlay(HDC back, Point pointer) {
   const bool hasRegion = !IsEmptyRect(r);
   const Rect visible = VisibleRegion();
   CopyDimmedAround(back, hasRegion ? visible : Rect{}, w, h);
-  if (hasRegion) {
+  // A brush stroke's layer already holds the region's picture.
+  const bool layerCoversRegion = o.brushLayer && o.editMode && o.currentTool == 4;
+  if (hasRegion && !layerCoversRegion) {
     CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
                    visible.Height(), visible.left, visible.top);
     if (o.snapshotStack.top) {

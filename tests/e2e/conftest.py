@@ -2,6 +2,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 import pytest
@@ -59,3 +60,39 @@ def tmp_windir():
     Z: paths)."""
     with tempfile.TemporaryDirectory(prefix=kvharness.TMP_TAG) as d:
         yield Path(d)
+
+
+@pytest.fixture
+def screen():
+    """A backdrop over the whole display and one test window on it, both
+    showing the position pattern."""
+    import xdo
+    width, height = xdo.screenshot().size
+    left, top, right, bottom = xdo.WINDOW
+    windows = xdo.PatternWindows((0, 0, width, height), (left, top, right - left, bottom - top))
+    yield width, height
+    windows.close()
+
+
+@pytest.fixture
+def capture(screen):
+    """Starts an interactive capture; the overlay is up and taking clicks
+    when it returns the running host."""
+    import xdo
+    hosts = []
+
+    def start(**fields):
+        xdo.move(5, 5)
+        # A host ended by an earlier test may still hold its window a moment.
+        assert xdo.wait_for(xdo.no_host_running, timeout=15)
+        host = kvharness.RunningHost({"Command": "Capture", "FileName": "interactive.png", **fields})
+        hosts.append(host)
+        if not xdo.wait_for(xdo.overlay_open, timeout=20):
+            host.kill()
+            raise AssertionError(f"the overlay did not open: {host.finish()}")
+        time.sleep(0.5)  # the first timer tick makes releases count
+        return host
+
+    yield start
+    for host in hosts:
+        host.kill()

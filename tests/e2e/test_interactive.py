@@ -8,74 +8,16 @@ position (xdo.pattern_at), so a captured picture shows where it was taken.
 import time
 
 import pytest
-from PIL import ImageChops, ImageStat
+from PIL import ImageChops
 
-from kvharness import RunningHost, exit_code
+from kvharness import exit_code
 import xdo
 from xdo import (CHOOSING_FRAME, CROSS_HAIR, FIXED_FRAME, LABEL_BACK, MAGNIFIER_BACK,
-                 TOOLBAR_BORDER, PatternWindows, click, close_to, dimmed, double_click, drag,
-                 event_image, key, move, pattern_at, position_of, screenshot)
+                 TOOLBAR_BORDER, TOOLBAR_W, WINDOW, PatternWindows, assert_matches_reference,
+                 click, close_to, completed_image, dimmed, double_click, drag, fix_region, key,
+                 move, pattern_at, position_of, screenshot, wait_for_region)
 
-WINDOW = (200, 150, 600, 450)  # the test window over the backdrop
-TOOLBAR_W, TOOLBAR_H = 257, 28
 CANCELED = b'\x22\x00\x00\x00{"EventName":"OnCaptureCanceled"}\n'
-
-
-@pytest.fixture
-def screen():
-    """A backdrop over the whole display and one test window on it."""
-    width, height = screenshot().size
-    windows = PatternWindows((0, 0, width, height),
-                             (WINDOW[0], WINDOW[1], WINDOW[2] - WINDOW[0], WINDOW[3] - WINDOW[1]))
-    yield width, height
-    windows.close()
-
-
-@pytest.fixture
-def capture(screen):
-    """Starts an interactive capture; the overlay is up and taking clicks
-    when it returns the running host."""
-    hosts = []
-
-    def start(**fields):
-        move(5, 5)
-        # A host ended by an earlier test may still hold its window a moment.
-        assert xdo.wait_for(xdo.no_host_running, timeout=15)
-        host = RunningHost({"Command": "Capture", "FileName": "interactive.png", **fields})
-        hosts.append(host)
-        if not xdo.wait_for(xdo.overlay_open, timeout=20):
-            host.kill()
-            raise AssertionError(f"the overlay did not open: {host.finish()}")
-        time.sleep(0.5)  # the first timer tick makes releases count
-        return host
-
-    yield start
-    for host in hosts:
-        host.kill()
-
-
-def fix_region(points):
-    """Drags out a region and waits until it shows as fixed; returns it."""
-    drag(points)
-    (ax, ay), (x, y) = points[1], points[-1]
-    region = (min(ax, x), min(ay, y), max(ax, x), max(ay, y))
-    wait_for_region(region)
-    return region
-
-
-def wait_for_region(region):
-    """Waits until the fixed region's left edge shows (below its handle)."""
-    left, top, right, bottom = region
-    xdo.wait_for_pixels({(max(left, 0), (top + bottom) // 2 + 7): FIXED_FRAME})
-
-
-def completed_image(host):
-    result = host.finish(timeout=30)
-    assert exit_code(result.returncode) == 0, result
-    event = result.event
-    assert event["EventName"] == "OnCaptureCompleted", event
-    assert event_image(event, mode=None).mode == "RGB"  # 24 bits, no alpha
-    return event_image(event)
 
 
 def assert_taken_from(image, rect):
@@ -125,16 +67,6 @@ def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, t
     clip = xdo.clipboard_image(tmp_path)
     assert clip is not None and clip.size == image.size
     assert ImageChops.difference(clip, image).getbbox() is None
-
-
-def assert_matches_reference(image, name, tolerance=8):
-    from pathlib import Path
-    from PIL import Image
-    path = Path(__file__).parent / "reference" / name
-    reference = Image.open(path).convert("RGB")
-    assert image.size == reference.size
-    diff = ImageStat.Stat(ImageChops.difference(image, reference)).mean
-    assert max(diff) < tolerance, diff
 
 
 def test_drag_is_anchored_at_the_first_qualifying_move(capture):

@@ -5,10 +5,11 @@ import base64
 import io
 import subprocess
 import time
+from pathlib import Path
 
-from PIL import Image
+from PIL import Image, ImageChops, ImageStat
 
-from kvharness import PROBE_EXE, WIN_TESTS, kill_group, run_wine, unix_path, wine_popen
+from kvharness import PROBE_EXE, WIN_TESTS, exit_code, kill_group, run_wine, unix_path, wine_popen
 
 OVERLAYWIN_EXE = WIN_TESTS / "kvoverlaywin.exe"
 
@@ -19,6 +20,9 @@ LABEL_BACK = (50, 50, 50)
 MAGNIFIER_BACK = (60, 60, 60)
 CROSS_HAIR = (0, 255, 255)
 TOOLBAR_BORDER = (62, 128, 195)
+TOOLBAR_W = 257
+
+WINDOW = (200, 150, 600, 450)  # the test window over the backdrop (the screen fixture)
 
 
 def xdo(*args):
@@ -153,3 +157,44 @@ def event_image(event, mode="RGB"):
     else:
         image = Image.open(unix_path(event["arg1"]))
     return image.convert(mode) if mode else image
+
+
+# ---- an interactive capture ---------------------------------------------------
+
+def fix_region(points):
+    """Drags out a region and waits until it shows as fixed; returns it."""
+    drag(points)
+    (ax, ay), (x, y) = points[1], points[-1]
+    region = (min(ax, x), min(ay, y), max(ax, x), max(ay, y))
+    wait_for_region(region)
+    return region
+
+
+def wait_for_region(region):
+    """Waits until the fixed region's left edge shows (below its handle)."""
+    left, top, right, bottom = region
+    wait_for_pixels({(max(left, 0), (top + bottom) // 2 + 7): FIXED_FRAME})
+
+
+def completed_image(host):
+    """The picture of the capture's OnCaptureCompleted event (24 bits)."""
+    result = host.finish(timeout=30)
+    assert exit_code(result.returncode) == 0, result
+    event = result.event
+    assert event["EventName"] == "OnCaptureCompleted", event
+    assert event_image(event, mode=None).mode == "RGB"  # 24 bits, no alpha
+    return event_image(event)
+
+
+def assert_matches_reference(image, name, tolerance=8):
+    """The picture matches tests/e2e/reference/<name> within a mean
+    difference of `tolerance` per channel (font rendering varies slightly).
+    Without a reference the picture is left in /tmp to be looked at."""
+    path = Path(__file__).parent / "reference" / name
+    if not path.exists():
+        image.save(Path("/tmp") / name)
+        raise AssertionError(f"no reference {name}; this run's picture is /tmp/{name}")
+    reference = Image.open(path).convert("RGB")
+    assert image.size == reference.size
+    diff = ImageStat.Stat(ImageChops.difference(image, reference)).mean
+    assert max(diff) < tolerance, diff

@@ -8,11 +8,15 @@
 //   clipboard <file.bmp>
 //       writes the clipboard's bitmap as a BMP file; exit 1 when there is
 //       none.
+//   set-text <hex of UTF-8>
+//       puts the text on the clipboard as Unicode text (given as hex, so
+//       that no code page stands between the test and the clipboard).
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -160,11 +164,38 @@ int ClipboardCommand(int argc, char** argv) {
   return rc;
 }
 
+int SetTextCommand(int argc, char** argv) {
+  if (argc < 3) return 2;
+  std::string utf8;
+  for (const char* h = argv[2]; h[0] && h[1]; h += 2) {
+    char pair[3] = {h[0], h[1], 0};
+    utf8.push_back(static_cast<char>(std::strtol(pair, nullptr, 16)));
+  }
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                         nullptr, 0);
+  HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(wchar_t));
+  if (!text) return 4;
+  auto* wide = static_cast<wchar_t*>(GlobalLock(text));
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide, length);
+  wide[length] = 0;
+  GlobalUnlock(text);
+  if (!OpenClipboard(nullptr)) {
+    GlobalFree(text);
+    return 4;
+  }
+  EmptyClipboard();
+  const bool set = SetClipboardData(CF_UNICODETEXT, text) != nullptr;
+  CloseClipboard();
+  if (!set) GlobalFree(text);
+  return set ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   if (std::strcmp(argv[1], "window") == 0) return ShowWindowCommand(argc, argv);
   if (std::strcmp(argv[1], "clipboard") == 0) return ClipboardCommand(argc, argv);
+  if (std::strcmp(argv[1], "set-text") == 0) return SetTextCommand(argc, argv);
   return 2;
 }
