@@ -113,6 +113,41 @@ def interactive_capture():
         host.kill()
 
 
+def annotated_capture():
+    """An interactive capture annotated like a user would: a region over
+    the windows, a rectangle, an arrow, a brush stroke and typed text in
+    their colours, then Complete on the toolbar."""
+    import xdo
+    region = (40, 40, 1000, 440)
+    host = RunningHost({"Command": "Capture", "FileName": "demo-annotated.png"})
+    try:
+        deadline = time.time() + 20
+        while kvharness.probe("find-window", "KvVovoDodereWnd") != 0 and time.time() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.6)  # its first timer tick makes releases count
+        xdo.drag([(region[0] - 1, region[1] - 1), region[:2], region[2:]])
+        toolbar = xdo.Toolbar(region)
+        toolbar.use("rectangle", (255, 0, 0), 5)
+        xdo.drag([(55, 50), (56, 51), (370, 290)])
+        toolbar.use("arrow", (0, 0, 255))
+        xdo.drag([(560, 380), (561, 381), (420, 250)])
+        toolbar.use("brush", (255, 0, 255), 2)
+        xdo.drag([(760, 130), (790, 170), (840, 120), (890, 190), (940, 140)])
+        toolbar.use("text", (0, 128, 0))
+        xdo.drag([(600, 360), (601, 361), (980, 420)])
+        xdo.xdo("type", "--delay", 30, "The clock, marked for the demo")
+        time.sleep(0.3)
+        screenshot("annotated-1-editing.png")
+        xdo.move(900, 300)
+        xdo.click()  # commits the text
+        screenshot("annotated-2-committed.png")
+        toolbar.press("complete")
+        result = host.finish(timeout=30)
+        show("Annotated capture (Capture)", {"Command": "Capture"}, result)
+    finally:
+        host.kill()
+
+
 def main():
     OUT.mkdir(parents=True, exist_ok=True)
     screenshot("display.png")
@@ -141,6 +176,8 @@ def main():
 
     print("\n--- Interactive capture")
     interactive_capture()
+    print("\n--- Annotated capture")
+    annotated_capture()
 
     installer = kvharness.WIN64 / "KvCaptureCrxInstall.exe"
     if installer.exists():

@@ -5,64 +5,19 @@ pointer and the keyboard, undo, Save As, and the picture that comes out.
 The screen shows the position pattern (xdo.pattern_at), so every pixel of
 the completed picture that is not an annotation tells where it was taken.
 """
-from PIL import Image, ImageChops, ImageStat
+from PIL import Image, ImageChops
 
 import xdo
 from kvharness import run_wine
-from xdo import (OVERLAYWIN_EXE, TOOLBAR_BORDER, TOOLBAR_W, assert_matches_reference, click,
-                 completed_image, drag, fix_region, key, move, pattern_at, screenshot)
+from xdo import (OVERLAYWIN_EXE, Toolbar, assert_matches_reference, click, completed_image,
+                 drag, fix_region, key, move, pattern_at, screenshot)
 
 REGION = (300, 200, 900, 600)
-BAR = (REGION[2] - TOOLBAR_W, REGION[3] + 5)  # under the region, right-aligned
-BUTTON_X = {"rectangle": 15, "ellipse": 41, "arrow": 67, "brush": 93, "text": 119,
-            "undo": 152, "save": 178, "cancel": 214, "complete": 240}
-PEN_X = {1: 16, 2: 43, 5: 70}
-# Swatch (column, row) of each colour on the colour bar.
-SWATCH = {(0, 0, 0): (0, 0), (255, 0, 0): (2, 1), (255, 255, 0): (3, 1), (0, 255, 0): (4, 1),
-          (0, 0, 255): (5, 1), (255, 0, 255): (6, 1)}
+TOOLBAR = Toolbar(REGION)
+BAR = TOOLBAR.origin
 BLUE, GREEN, YELLOW, MAGENTA = (0, 0, 255), (0, 255, 0), (255, 255, 0), (255, 0, 255)
-
-
-def press_button(name):
-    move(BAR[0] + BUTTON_X[name], BAR[1] + 14)
-    click(settle=0.3)
-
-
-def option_row():
-    """Left edge of the colour bar and top of the option row, read off the
-    screen: the row starts where the toolbar's left border ends, and the
-    colour bar's preview square (24 pixels of the pen's colour) lies 9
-    pixels into the colour bar."""
-    move(BAR[0] - 40, BAR[1] + 120)  # away from the toolbar, whose tooltip then goes
-    found = xdo.wait_for(read_option_row, timeout=5, step=0.2)
-    assert found, "no colour bar in the option row"
-    return found
-
-
-def read_option_row():
-    shot = screenshot()
-    row = BAR[1]
-    while shot.getpixel((BAR[0], row)) == TOOLBAR_BORDER:
-        row += 1
-    line = [shot.getpixel((x, row + 17)) for x in range(BAR[0], BAR[0] + 250)]
-    for i in range(len(line) - 24):
-        # The preview square: 24 pixels of one saturated colour (the pen's).
-        if min(line[i]) == 0 and max(line[i]) == 255 and len(set(line[i:i + 24])) == 1:
-            return BAR[0] + i - 9, row
-    return None
-
-
-def use(tool, colour=None, pen=None):
-    press_button(tool)
-    colour_x, row = option_row()
-    if pen is not None:
-        move(BAR[0] + PEN_X[pen], row + 17)
-        click()
-    if colour is not None:
-        column, line = SWATCH[colour]
-        move(colour_x + 45 + 15 * column, row + 9 + 15 * line)
-        click()
-    return colour_x, row
+press_button = TOOLBAR.press
+use = TOOLBAR.use
 
 
 def assert_only_pattern_and(image, colours, region=REGION, exclude=()):
@@ -164,9 +119,11 @@ def test_typed_and_pasted_text_lands_in_its_box(capture):
     set_clipboard_text("截图 表格 ")
     key("ctrl+v", settle=0.3)
     shot = screenshot()
-    # While typing, a dashed frame shows around the box.
-    frame = [shot.getpixel((BOX[0], y)) for y in range(BOX[1], BOX[3])]
-    assert frame.count((0, 0, 0)) > len(frame) // 3
+    # While typing, a dashed frame shows around the box, the picture between
+    # its dashes.
+    frame = [(shot.getpixel((BOX[0], y)), pattern_at(BOX[0], y)) for y in range(BOX[1], BOX[3])]
+    assert sum(p == (0, 0, 0) for p, _ in frame) > len(frame) // 3
+    assert all(p in ((0, 0, 0), plain) for p, plain in frame)
     move(700, 500)
     click()  # elsewhere in the region: the text is committed
     press_button("complete")

@@ -198,3 +198,58 @@ def assert_matches_reference(image, name, tolerance=8):
     assert image.size == reference.size
     diff = ImageStat.Stat(ImageChops.difference(image, reference)).mean
     assert max(diff) < tolerance, diff
+
+
+class Toolbar:
+    """The toolbar of a fixed region (under it, right-aligned: the region
+    leaves room below), its buttons and the bars of its option row."""
+
+    BUTTON_X = {"rectangle": 15, "ellipse": 41, "arrow": 67, "brush": 93, "text": 119,
+                "undo": 152, "save": 178, "cancel": 214, "complete": 240}
+    PEN_X = {1: 16, 2: 43, 5: 70}
+    # (column, row) of the colour bar's swatches.
+    SWATCH = {(0, 0, 0): (0, 0), (255, 255, 255): (0, 1), (255, 0, 0): (2, 1),
+              (255, 255, 0): (3, 1), (0, 255, 0): (4, 1), (0, 0, 255): (5, 1),
+              (255, 0, 255): (6, 1), (0, 255, 255): (7, 1)}
+
+    def __init__(self, region):
+        self.origin = (region[2] - TOOLBAR_W, region[3] + 5)
+
+    def press(self, name):
+        move(self.origin[0] + self.BUTTON_X[name], self.origin[1] + 14)
+        click(settle=0.3)
+
+    def use(self, tool, colour=None, pen=None):
+        """Chooses a tool, then a pen size and a colour on its bars."""
+        self.press(tool)
+        colour_x, row = self.option_row()
+        if pen is not None:
+            move(self.origin[0] + self.PEN_X[pen], row + 17)
+            click()
+        if colour is not None:
+            column, line = self.SWATCH[colour]
+            move(colour_x + 45 + 15 * column, row + 9 + 15 * line)
+            click()
+
+    def option_row(self):
+        """Left edge of the colour bar and top of the option row, read off
+        the screen: the row starts where the toolbar's left border ends, and
+        the colour bar's preview square (24 pixels of the pen's colour, a
+        saturated one) lies 9 pixels into the colour bar."""
+        x0, y0 = self.origin
+        move(x0 - 40, y0 + 120)  # away from the toolbar, whose tooltip then goes
+
+        def read():
+            shot = screenshot()
+            row = y0
+            while shot.getpixel((x0, row)) == TOOLBAR_BORDER:
+                row += 1
+            line = [shot.getpixel((x, row + 17)) for x in range(x0, x0 + 250)]
+            for i in range(len(line) - 24):
+                if min(line[i]) == 0 and max(line[i]) == 255 and len(set(line[i:i + 24])) == 1:
+                    return x0 + i - 9, row
+            return None
+
+        found = wait_for(read, timeout=5, step=0.2)
+        assert found, "no colour bar in the option row"
+        return found
