@@ -133,7 +133,7 @@ def annotated_capture():
         xdo.drag([(560, 380), (561, 381), (420, 250)])
         toolbar.use("brush", (255, 0, 255), 2)
         xdo.drag([(760, 130), (790, 170), (840, 120), (890, 190), (940, 140)])
-        toolbar.use("text", (0, 128, 0))
+        toolbar.use("text", (0, 0, 0))
         xdo.drag([(600, 360), (601, 361), (980, 420)])
         xdo.xdo("type", "--delay", 30, "The clock, marked for the demo")
         time.sleep(0.3)
