@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 #include <nlohmann/json.hpp>
 
@@ -132,8 +133,15 @@ std::string ResolveUploadUrl(const std::string& postUrl, const std::string& page
 
 ParseOutcome ParseRequestText(const std::string& utf8Text, RequestFields* fields,
                               const TextConverter& toAnsi) {
-  json root = json::parse(SanitizeUtf8(utf8Text), nullptr, /*allow_exceptions=*/false,
-                          /*ignore_comments=*/true);
+  json root;
+  try {
+    root = json::parse(SanitizeUtf8(utf8Text), nullptr, /*allow_exceptions=*/false,
+                       /*ignore_comments=*/true);
+  } catch (const std::bad_alloc&) {
+    // A request within the size limit can still describe more values than
+    // a 32-bit process holds (a huge array, deep nesting): unreadable.
+    return ParseOutcome::kNotJson;
+  }
   if (root.is_discarded()) return ParseOutcome::kNotJson;
   if (!root.is_object() && !root.is_null()) return ParseOutcome::kRejected;
 

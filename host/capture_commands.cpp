@@ -177,13 +177,13 @@ DWORD MinimizeBrowserWindowsNoPause(HWND target) {
   if (minimizedBrowser) {
     browserWasMaximized = IsZoomed(minimizedBrowser) != FALSE;
     SendSysCommand(minimizedBrowser, SC_MINIMIZE);
-    ShowWindow(minimizedBrowser, SW_MINIMIZE);
+    ShowWindowAsync(minimizedBrowser, SW_MINIMIZE);  // never waits on a hung browser
     pause = kPauseWithBrowser;
   }
   if (target) {
     minimizedTarget = TopLevelAncestor(target);
     SendSysCommand(minimizedTarget, SC_MINIMIZE);
-    ShowWindow(minimizedTarget, SW_MINIMIZE);
+    ShowWindowAsync(minimizedTarget, SW_MINIMIZE);
   }
   return pause;
 }
