@@ -44,5 +44,8 @@ void ComposeRegion();
 void BurnIn();
 // Removes the last annotation; with none left, back to choosing a region.
 void UndoAnnotation();
+// Brings back what the last undo removed, until a new annotation is made.
+void RedoAnnotation();
+bool CanRedo();
 
 }  // namespace kv

@@ -1,5 +1,6 @@
 // Annotations are kept as pixels: each finished one is burned into the
-// picture of the region, and undo puts back what it changed. The stack
+// picture of the region, undo puts back what it changed and redo what undo
+// took away. The stack
 // holds one full picture (the top) and, per annotation, only the tiles it
 // changed, so a long session costs memory in proportion to what was drawn.
 #include "annotate/annotate.h"
@@ -61,6 +62,7 @@ void PushSnapshot(ScopedBitmap picture) {
     return;
   }
   stack.entries.push_back(DiffPictures(ReadOnly(before), ReadOnly(after)));
+  stack.redo.clear();
   stack.top = std::move(picture);
 }
 
@@ -90,13 +92,29 @@ void UndoAnnotation() {
     PaintOverlay();
     return;
   }
-  const PixelPatch patch = std::move(stack.entries.back());
+  PixelPatch patch = std::move(stack.entries.back());
   stack.entries.pop_back();
-  if (stack.entries.empty() || !ApplyPatch(PixelsOf(stack.top.get()), patch)) {
-    // Back to the plain capture (or, should the top not take the patch,
-    // to a picture that cannot be wrong: the plain one, with the stack
-    // emptied).
-    stack.clear();
+  // The top becomes the earlier picture (the plain capture after the first
+  // annotation is undone) and the patch keeps what it replaced.
+  if (ExchangePatch(PixelsOf(stack.top.get()), patch)) {
+    stack.redo.push_back(std::move(patch));
+  } else {
+    stack.clear();  // cannot happen; the plain capture is never wrong
+  }
+  PaintOverlay();
+}
+
+bool CanRedo() { return !o.snapshotStack.redo.empty(); }
+
+void RedoAnnotation() {
+  SnapshotStack& stack = o.snapshotStack;
+  if (stack.redo.empty() || o.shapeInProgress) return;
+  PixelPatch patch = std::move(stack.redo.back());
+  stack.redo.pop_back();
+  if (ExchangePatch(PixelsOf(stack.top.get()), patch)) {
+    stack.entries.push_back(std::move(patch));
+  } else {
+    stack.redo.clear();
   }
   PaintOverlay();
 }

@@ -16,5 +16,6 @@ void DrawEllipseTool(HDC back);
 void DrawArrowTool(HDC back);
 void DrawBrushTool(HDC back);
 void DrawTextTool(HDC back);
+void DrawMosaicTool(HDC back);
 
 }  // namespace kv

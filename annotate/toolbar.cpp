@@ -31,7 +31,8 @@ struct ToolButton {
   bool armed = false;  // the button went down here; a release here fires it
 };
 
-enum ToolbarButton { kUndoButton = 5, kSaveButton, kCancelButton, kCompleteButton };
+// Buttons 0 to kToolCount - 1 are the tools, in ToolId order; then these.
+enum ToolbarButton { kUndoButton = kToolCount, kSaveButton, kCancelButton, kCompleteButton };
 
 struct ButtonSpec {
   int strip;
@@ -40,7 +41,8 @@ struct ButtonSpec {
 const ButtonSpec kToolbarSpecs[kToolbarButtonCount] = {
     {IDB_RECTANGLE_TOOL, "Rectangle Tool"}, {IDB_ELLIPSE_TOOL, "Ellipse Tool"},
     {IDB_ARROW_TOOL, "Arrow Tool"},         {IDB_BRUSH_TOOL, "Brush Tool"},
-    {IDB_TEXT_TOOL, "Text Tool"},           {IDB_UNDO, "Undo"},
+    {IDB_TEXT_TOOL, "Text Tool"},           {IDB_MOSAIC_TOOL, "Mosaic Tool"},
+    {IDB_UNDO, "Undo"},
     {IDB_SAVE, "Save"},                     {IDB_CANCEL, "Cancel"},
     {IDB_COMPLETE, "Complete"},
 };
@@ -166,13 +168,13 @@ void TrackPointer(HWND w, DWORD flags, bool* armed) {
 }
 
 void MarkActiveTool() {
-  if (o.currentTool >= 1 && o.currentTool <= 5) toolbarButtons[o.currentTool - 1].pressed = true;
+  if (IsTool(o.currentTool)) toolbarButtons[o.currentTool - 1].pressed = true;
 }
 
 // The action of a toolbar button. The capture may end here, taking the
 // toolbar with it.
 void FireToolbarButton(int index) {
-  if (index < 5) {
+  if (index < kToolCount) {
     o.currentTool = index + 1;
     SelectTool(o.currentTool);
     return;
@@ -341,6 +343,7 @@ INT_PTR CALLBACK ToolbarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPa
       return 0;
     case WM_LBUTTONDOWN: OnToolbarButtonDown(dlg); return 0;
     case WM_LBUTTONUP: OnToolbarButtonUp(dlg); return 0;
+    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
     case WM_DESTROY: ReleaseButtons(toolbarButtons, kToolbarButtonCount); return 0;
     default: return FALSE;
   }
@@ -365,6 +368,7 @@ INT_PTR CALLBACK ColourBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM l
     }
     case WM_LBUTTONDOWN: OnColourBarButtonDown(dlg); return 0;
     case WM_LBUTTONUP: ResetToolbarButtons(); return 0;
+    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
     case WM_MOUSELEAVE:
       colourBarTracking = false;
       hoveredSwatch = 0;
@@ -411,6 +415,7 @@ INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM 
       return 0;
     }
     case WM_LBUTTONUP: ResetToolbarButtons(); return 0;
+    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
     case WM_MOUSELEAVE:
       penSizeBarTracking = false;
       for (ToolButton& b : penSizeButtons) b.hovered = false;
@@ -498,7 +503,7 @@ Size WindowSize(HWND w) {
 }  // namespace
 
 void SelectTool(int tool) {
-  for (int i = 0; i < 5; ++i) toolbarButtons[i].pressed = false;
+  for (int i = 0; i < kToolCount; ++i) toolbarButtons[i].pressed = false;
   if (tool > 0) {
     toolbarButtons[tool - 1].pressed = true;
     o.editMode = true;

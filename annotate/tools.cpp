@@ -41,11 +41,12 @@ void DrawLiveShape(HDC back) {
   if (IsEmptyRect(region)) return;
   ScopedClip clip(back, region);
   switch (o.currentTool) {
-    case 1: return DrawRectangleTool(back);
-    case 2: return DrawEllipseTool(back);
-    case 3: return DrawArrowTool(back);
-    case 4: return DrawBrushTool(back);
-    case 5: return DrawTextTool(back);
+    case kRectangleTool: return DrawRectangleTool(back);
+    case kEllipseTool: return DrawEllipseTool(back);
+    case kArrowTool: return DrawArrowTool(back);
+    case kBrushTool: return DrawBrushTool(back);
+    case kTextTool: return DrawTextTool(back);
+    case kMosaicTool: return DrawMosaicTool(back);
     default: return;
   }
 }

@@ -21,6 +21,7 @@ struct Row {
 const Row kRows[] = {
     {{"Add Arrow", "添加箭头", "添加箭頭"}},
     {{"Add Ellipse", "添加椭圆", "添加橢圓"}},
+    {{"Add Mosaic", "添加马赛克", "添加馬賽克"}},
     {{"Add Rectangle", "添加矩形", "添加矩形"}},
     {{"Add Text", "添加文字", "添加文字"}},
     {{"Arrow Tool", "箭头工具", "箭頭工具"}},
@@ -31,10 +32,12 @@ const Row kRows[] = {
     {{"Complete", "完成截图", "完成截圖"}},
     {{"Complete Capture", "完成截图", "完成截圖"}},
     {{"Ellipse Tool", "椭圆工具", "橢圓工具"}},
+    {{"Mosaic Tool", "马赛克工具", "馬賽克工具"}},
     {{"Please bring the window which you want",
       "请先调整窗口将需要截图的区域显示出来，",
       "請先調整視窗將需要截圖的區域顯示出來，"}},
     {{"Rectangle Tool", "矩形工具", "矩形工具"}},
+    {{"Redo", "重做编辑", "重做編輯"}},
     {{"Reset Capture Area", "重新选择截图区域", "重新選擇截圖區域"}},
     {{"Save", "保存", "保存"}},
     {{"Save As", "截图另存为", "截圖另存為"}},
@@ -43,6 +46,7 @@ const Row kRows[] = {
     {{"to capture to the front.", "然后点击下面的按钮开始截图...",
       "然後點擊下面的按鈕開始截圖..."}},
     {{"Undo", "撤销编辑", "撤銷編輯"}},
+    {{"Arrow keys: 1 px, Shift: 10", "方向键移1像素,Shift移10", "方向鍵移1像素,Shift移10"}},
     {{"Kelvo Screen Capture Control", "凯沃在线屏幕截图控件",
       "凱沃線上螢幕截圖組件"}},
 };

@@ -56,18 +56,21 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
   const int x = toolbar.left;
   auto place = [&](int left, int width) { return Rect{left, y, left + width, y + colour.height}; };
   switch (tool) {
-    case 3:
+    case kArrowTool:
       row.colourBar = place(x, colour.width);
       break;
-    case 1:
-    case 2:
-    case 4:
+    case kRectangleTool:
+    case kEllipseTool:
+    case kBrushTool:
       row.penSizeBar = place(x, penSize.width);
       row.colourBar = place(x + penSize.width, colour.width);
       break;
-    case 5:
+    case kTextTool:
       row.textSizeBar = place(x, textSize.width);
       row.colourBar = place(x + textSize.width, colour.width);
+      break;
+    case kMosaicTool:  // block sizes, no colour
+      row.penSizeBar = place(x, penSize.width);
       break;
     default:
       break;
@@ -78,10 +81,10 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
 std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
     const std::array<Size, kToolbarButtonCount>& images) {
   // Left edge of button i is i * w + kOffset[i] with w the button's image
-  // width: the tools 2 pixels apart, then Undo/Save and Cancel/Complete
+  // width: the six tools 2 pixels apart, then Undo/Save and Cancel/Complete
   // behind the bar's two separator lines. The last button counts with the
   // width of the one before it.
-  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 20, 22, 34, 36};
+  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 22, 24, 36, 38};
   std::array<Rect, kToolbarButtonCount> rects{};
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     const int w = images[i].width;

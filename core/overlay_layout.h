@@ -57,7 +57,7 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
                                 Size penSizeBar, Size textSizeBar);
 
 // Buttons in their bar's client coordinates.
-constexpr int kToolbarButtonCount = 9;
+constexpr int kToolbarButtonCount = 10;
 constexpr int kPenSizeButtonCount = 3;
 std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
     const std::array<Size, kToolbarButtonCount>& images);

@@ -1,5 +1,6 @@
 #include "core/pixel_patch.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kv {
@@ -48,7 +49,9 @@ PixelPatch DiffPictures(const PixelView& before, const PixelView& after) {
   return patch;
 }
 
-bool ApplyPatch(const MutablePixelView& picture, const PixelPatch& patch) {
+namespace {
+
+bool Fits(const MutablePixelView& picture, const PixelPatch& patch) {
   const int bpp = picture.bytesPerPixel;
   size_t needed = 0;
   for (const Rect& t : patch.tiles) {
@@ -58,15 +61,31 @@ bool ApplyPatch(const MutablePixelView& picture, const PixelPatch& patch) {
     }
     needed += size_t(t.Width()) * bpp * t.Height();
   }
-  if (!picture.bits || needed != patch.bytes.size()) return false;
-  const uint8_t* source = patch.bytes.data();
+  return picture.bits && needed == patch.bytes.size();
+}
+
+// Calls visit(row of the picture, row of the patch, length) for every row
+// of every tile.
+template <typename Visit>
+void ForEachRow(const MutablePixelView& picture, PixelPatch& patch, Visit visit) {
+  const int bpp = picture.bytesPerPixel;
+  uint8_t* saved = patch.bytes.data();
   for (const Rect& t : patch.tiles) {
     const size_t length = size_t(t.Width()) * bpp;
     for (int y = t.top; y < t.bottom; ++y) {
-      std::memcpy(picture.bits + size_t(y) * picture.stride + size_t(t.left) * bpp, source, length);
-      source += length;
+      visit(picture.bits + size_t(y) * picture.stride + size_t(t.left) * bpp, saved, length);
+      saved += length;
     }
   }
+}
+
+}  // namespace
+
+bool ExchangePatch(const MutablePixelView& picture, PixelPatch& patch) {
+  if (!Fits(picture, patch)) return false;
+  ForEachRow(picture, patch, [](uint8_t* row, uint8_t* saved, size_t n) {
+    std::swap_ranges(row, row + n, saved);
+  });
   return true;
 }
 

@@ -1,7 +1,7 @@
 // Undo records that keep only what an annotation changed. A picture is a
 // block of rows of packed pixels; a patch holds the earlier picture's
-// pixels of every tile where the later picture differs, so that applying it
-// to the later picture gives back the earlier one exactly.
+// pixels of every tile where the later picture differs, so that exchanging
+// it with the later picture gives back the earlier one exactly.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -43,9 +43,11 @@ struct PixelPatch {
 // format), with `before`'s pixels. Empty when the two are identical.
 PixelPatch DiffPictures(const PixelView& before, const PixelView& after);
 
-// Writes the patch's pixels back into `picture` (the later picture of the
-// diff, or a copy of it). False, with nothing written, when a tile does not
-// fit the picture.
-bool ApplyPatch(const MutablePixelView& picture, const PixelPatch& patch);
+// Exchanges the patch's pixels with the picture's pixels of the same tiles:
+// applied to the later picture of a diff it gives back the earlier one and
+// leaves in the patch what was there, so that exchanging again gives the
+// later one back (undo, then redo). False, with nothing changed, when a
+// tile does not fit the picture.
+bool ExchangePatch(const MutablePixelView& picture, PixelPatch& patch);
 
 }  // namespace kv

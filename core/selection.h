@@ -53,6 +53,19 @@ HandleRects ComputeHandleRects(const Rect& region);
 // 0 when it hits none.
 int HitHandle(const HandleRects& handles, Point p);
 
+// The annotation tools (currentTool), in toolbar order.
+enum ToolId : int {
+  kNoTool = 0,
+  kRectangleTool = 1,
+  kEllipseTool = 2,
+  kArrowTool = 3,
+  kBrushTool = 4,
+  kTextTool = 5,
+  kMosaicTool = 6,
+};
+constexpr int kToolCount = 6;
+inline bool IsTool(int tool) { return tool >= kRectangleTool && tool <= kToolCount; }
+
 // The selection part of the overlay state.
 struct SelectionFields {
   Rect selection;
@@ -70,7 +83,7 @@ struct SelectionFields {
   std::array<int, 2> moveSize{};       // width, height at the press
   bool ready = false;                  // left-button releases are taken
   bool editMode = false;               // an annotation tool is active
-  int currentTool = 0;                 // 0 none, 1 to 5 the tools
+  int currentTool = kNoTool;           // a ToolId
 };
 
 // The left button goes down on the overlay while no region is fixed.

@@ -27,20 +27,23 @@ constexpr UINT kPollPeriodMs = 100;
 struct MenuEntry {
   const char* key;  // English text; "-----" is a separator
   UINT command;
+  const wchar_t* keys;  // the item's keyboard shortcut, shown at its right
 };
 const MenuEntry kContextMenu[] = {
-    {"Add Rectangle", kCmdAddRectangle},
-    {"Add Ellipse", kCmdAddEllipse},
-    {"Add Arrow", kCmdAddArrow},
-    {"Brush Tool", kCmdBrushTool},
-    {"Add Text", kCmdAddText},
-    {"Undo", kCmdUndo},
-    {"-----", 0},
-    {"Reset Capture Area", kCmdResetCapture},
-    {"Complete Capture", kCmdCompleteCapture},
-    {"Save As", kCmdSaveAs},
-    {"-----", 0},
-    {"Cancel Capture", kCmdCancelCapture},
+    {"Add Rectangle", kCmdAddRectangle, nullptr},
+    {"Add Ellipse", kCmdAddEllipse, nullptr},
+    {"Add Arrow", kCmdAddArrow, nullptr},
+    {"Brush Tool", kCmdBrushTool, nullptr},
+    {"Add Text", kCmdAddText, nullptr},
+    {"Add Mosaic", kCmdAddMosaic, nullptr},
+    {"Undo", kCmdUndo, L"Ctrl+Z"},
+    {"Redo", kCmdRedo, L"Ctrl+Y"},
+    {"-----", 0, nullptr},
+    {"Reset Capture Area", kCmdResetCapture, nullptr},
+    {"Complete Capture", kCmdCompleteCapture, L"Ctrl+C"},
+    {"Save As", kCmdSaveAs, L"Ctrl+S"},
+    {"-----", 0, nullptr},
+    {"Cancel Capture", kCmdCancelCapture, L"Esc"},
 };
 
 const char* const kFontSizes[] = {"6", "8", "9", "10", "11", "12", "16", "18", "20"};
@@ -165,7 +168,9 @@ void CreateContextMenu() {
     } else {
       // Shown as UTF-16: the texts of every language reach the screen
       // whatever the system's ANSI code page.
-      AppendMenuW(o.contextMenu.get(), MF_STRING, e.command, UiTextWide(e.key).c_str());
+      std::wstring text = UiTextWide(e.key);
+      if (e.keys) text += std::wstring(L"\t") + e.keys;
+      AppendMenuW(o.contextMenu.get(), MF_STRING, e.command, text.c_str());
     }
   }
 }
@@ -306,6 +311,7 @@ void ReleaseOverlayResources() {
 
 // Shows the context menu at a screen point, owned by the overlay.
 void ShowContextMenu(POINT screenPoint) {
+  EnableMenuItem(o.contextMenu.get(), kCmdRedo, MF_BYCOMMAND | (CanRedo() ? MF_ENABLED : MF_GRAYED));
   RunModalLoop([screenPoint] {
     TrackPopupMenu(o.contextMenu.get(), TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0,
                    o.overlayWindow, nullptr);

@@ -54,6 +54,11 @@ void ShowContextMenu(POINT screenPoint);
 // Offers the window under the pointer as the region while none is fixed.
 void HighlightWindowUnderPointer();
 
+// A key pressed while the overlay, the toolbar or an option bar has the
+// focus (the text box keeps its keys): arrow keys step the pointer or the
+// region, Ctrl with a letter runs a command.
+void OnOverlayKey(UINT virtualKey);
+
 LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 }  // namespace kv

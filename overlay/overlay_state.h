@@ -29,6 +29,8 @@ enum OverlayCommand : UINT {
   kCmdCompleteCapture = 33009,
   kCmdSaveAs = 33010,
   kCmdCancelCapture = 33011,
+  kCmdRedo = 33012,
+  kCmdAddMosaic = 33013,
 };
 
 // The annotations burned into the region so far. `top` is the region with
@@ -38,11 +40,15 @@ enum OverlayCommand : UINT {
 struct SnapshotStack {
   ScopedBitmap top;  // 24-bit bottom-up section of the region
   std::vector<PixelPatch> entries;  // oldest first
+  // What undo took away, the last undone last: exchanged back by redo,
+  // forgotten when a new annotation is made.
+  std::vector<PixelPatch> redo;
 
   bool empty() const { return entries.empty(); }
   size_t size() const { return entries.size(); }
   void clear() {
     entries.clear();
+    redo.clear();
     top.reset();
   }
 };

@@ -8,6 +8,7 @@
 #include <windowsx.h>
 
 #include "annotate/annotate.h"
+#include "core/keyboard.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 
@@ -104,7 +105,7 @@ void OnLButtonDown() {
     // The stroke ends where the button is released, also over the toolbar,
     // a bar or outside the overlay.
     SetCapture(o.overlayWindow);
-    if (o.currentTool == 5) {
+    if (o.currentTool == kTextTool) {
       if (!IsWindowVisible(o.textEdit)) PrepareTextBox();
     } else {
       SetFocus(o.overlayWindow);
@@ -126,7 +127,7 @@ void OnLButtonDown() {
 void EndStroke() {
   if (!o.shapeInProgress) return;
   if (!o.closing) {
-    if (o.currentTool == 5) {
+    if (o.currentTool == kTextTool) {
       PlaceTextBox(PointerInClient());
     } else {
       BurnIn();
@@ -182,6 +183,49 @@ void ChooseTool(int tool) {
   SelectTool(tool);
 }
 
+bool KeyHeld(int key) { return GetKeyState(key) < 0; }
+
+bool ArrowOf(UINT key, Arrow* arrow) {
+  switch (key) {
+    case VK_LEFT: *arrow = Arrow::kLeft; return true;
+    case VK_RIGHT: *arrow = Arrow::kRight; return true;
+    case VK_UP: *arrow = Arrow::kUp; return true;
+    case VK_DOWN: *arrow = Arrow::kDown; return true;
+    default: return false;
+  }
+}
+
+// While choosing, the pointer steps (the magnifier and the window snap
+// follow, a drag under way extends); a fixed region without a tool moves
+// or changes one edge.
+void OnArrowKey(Arrow arrow, bool ctrl, bool shift) {
+  if (!o.selected) {
+    if (ctrl) return;
+    const Point step = ArrowStep(arrow, shift);
+    POINT p{};
+    GetCursorPos(&p);
+    SetCursorPos(p.x + step.x, p.y + step.y);
+    // The modifiers belong to the key: a drag under way goes on.
+    OnMouseMove(KeyHeld(VK_LBUTTON) ? MK_LBUTTON : 0);
+    return;
+  }
+  if (o.editMode || o.selectPhase != 2) return;
+  o.selection = RegionAfterArrow(o.selection, arrow, ctrl, shift, o.ScreenWidth(),
+                                 o.ScreenHeight());
+  PlaceToolbar();
+  PaintOverlay();
+}
+
+void RunShortcut(Shortcut shortcut) {
+  switch (shortcut) {
+    case Shortcut::kComplete: return CompleteCapture();
+    case Shortcut::kSaveAs: return SaveCaptureAs();
+    case Shortcut::kUndo: return UndoAnnotation();
+    case Shortcut::kRedo: return RedoAnnotation();
+    case Shortcut::kNone: return;
+  }
+}
+
 // The pointer was taken away in the middle of a stroke (another window
 // captured it, the overlay is closing): the stroke ends there.
 void OnCaptureChanged() {
@@ -193,12 +237,14 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
     return CommitText();
   }
   switch (LOWORD(wParam)) {
-    case kCmdAddRectangle: return ChooseTool(1);
-    case kCmdAddEllipse: return ChooseTool(2);
-    case kCmdAddArrow: return ChooseTool(3);
-    case kCmdBrushTool: return ChooseTool(4);
-    case kCmdAddText: return ChooseTool(5);
+    case kCmdAddRectangle: return ChooseTool(kRectangleTool);
+    case kCmdAddEllipse: return ChooseTool(kEllipseTool);
+    case kCmdAddArrow: return ChooseTool(kArrowTool);
+    case kCmdBrushTool: return ChooseTool(kBrushTool);
+    case kCmdAddText: return ChooseTool(kTextTool);
+    case kCmdAddMosaic: return ChooseTool(kMosaicTool);
     case kCmdUndo: return UndoAnnotation();
+    case kCmdRedo: return RedoAnnotation();
     case kCmdResetCapture:
       HideToolWindows();
       ResetCapture();
@@ -246,6 +292,7 @@ LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_LBUTTONDBLCLK: OnLButtonDblClk(); return 0;
     case WM_RBUTTONUP: OnRButtonUp(lParam); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
+    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
     case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLOREDIT: return OnCtlColorEdit(reinterpret_cast<HDC>(wParam));
     case WM_PAINT: OnPaint(hwnd); return 0;
@@ -253,6 +300,19 @@ LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_ERASEBKGND: return 1;
     case WM_DESTROY: OnDestroy(); return 0;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+  }
+}
+
+void OnOverlayKey(UINT key) {
+  // Keys wait for the first tick, as releases do, and never cut into a
+  // stroke or a modal loop of the overlay.
+  if (!o.overlayWindow || !o.ready || o.shapeInProgress || o.modalLoopOpen) return;
+  const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
+  Arrow arrow;
+  if (ArrowOf(key, &arrow)) return OnArrowKey(arrow, ctrl, shift);
+  // The commands need a fixed region, as their buttons and menu items do.
+  if (key >= 'A' && key <= 'Z' && o.selected) {
+    RunShortcut(ShortcutFor(static_cast<char>(key), ctrl, shift));
   }
 }
 

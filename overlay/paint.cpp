@@ -10,6 +10,7 @@
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "winutil/codepage.h"
+#include "winutil/ui_text.h"
 
 namespace kv {
 
@@ -91,9 +92,16 @@ void ComposeImage(HDC back, const Rect& region) {
   o.composedImage = CopyToRegionSection(back, region);
 }
 
-void DrawMagnifier(HDC back, Point p) {
+// The magnifier's last line: the page's own hint when it gave one, else the
+// keys that step the pointer.
+std::wstring MagnifierTip() {
   const std::string& tip = captureRequest.tipInfo;
-  const MagnifierLayout m = LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), !tip.empty());
+  return tip.empty() ? UiTextWide("Arrow keys: 1 px, Shift: 10") : AnsiToWide(tip);
+}
+
+void DrawMagnifier(HDC back, Point p) {
+  const std::wstring tip = MagnifierTip();
+  const MagnifierLayout m = LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), true);
   {
     // The zoom is taken before the box is drawn, so it never shows itself.
     ScopedMemDC zoomDC(CreateCompatibleDC(back));
@@ -117,7 +125,7 @@ void DrawMagnifier(HDC back, Point p) {
   std::swprintf(rgb, sizeof rgb / sizeof rgb[0], L"RGB:(%d,%d,%d)", GetRValue(pixel),
                 GetGValue(pixel), GetBValue(pixel));
   DrawLine(back, rgb, m.colourLine, kLabelText, flags);
-  if (!tip.empty()) DrawLine(back, AnsiToWide(tip), m.tipLine, kTipText, flags);
+  DrawLine(back, tip, m.tipLine, kTipText, flags);
 }
 
 void DrawSizeLabel(HDC back, const Rect& r) {
@@ -177,7 +185,7 @@ void RenderOverlay(HDC back, Point pointer) {
   const Rect visible = VisibleRegion();
   CopyDimmedAround(back, hasRegion ? visible : Rect{}, w, h);
   // A brush stroke's layer already holds the region's picture.
-  const bool layerCoversRegion = o.brushLayer && o.editMode && o.currentTool == 4;
+  const bool layerCoversRegion = o.brushLayer && o.editMode && o.currentTool == kBrushTool;
   if (hasRegion && !layerCoversRegion) {
     CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
                    visible.Height(), visible.left, visible.top);
@@ -189,7 +197,7 @@ void RenderOverlay(HDC back, Point pointer) {
   // Text of every kind (the tools' too) goes on a transparent background,
   // and dashed lines keep the picture between their dashes.
   SetBkMode(back, TRANSPARENT);
-  if (o.editMode && o.currentTool >= 1 && o.currentTool <= 5) DrawLiveShape(back);
+  if (o.editMode && IsTool(o.currentTool)) DrawLiveShape(back);
   if (o.composeFlag) ComposeImage(back, visible);
   if (!hasRegion) return;
   if (!o.selected) {

@@ -32,7 +32,7 @@ SWATCHES = [
 
 TOOL_W, TOOL_H = 24, 22      # toolbar button images (strips 96 x 22)
 PEN_W, PEN_H = 24, 29        # pen-size button images (strips 96 x 29)
-TOOLBAR_SIZE = (257, 28)
+TOOLBAR_SIZE = (283, 28)
 COLOUR_BAR_SIZE = (165, 36)
 PEN_BAR_SIZE = (83, 36)
 TEXT_BAR_SIZE = (83, 35)
@@ -172,7 +172,7 @@ def toolbar_background():
     for y in range(h):
         c.fill_rect(0, y, w, y + 1, toolbar_row_colour(y))
     c.frame_rect(0, 0, w, h, BAR_BORDER)
-    for x in (135, 196):
+    for x in (161, 222):  # between the tools, Undo/Save and Cancel/Complete
         c.fill_rect(x, 3, x + 1, h - 3, SEPARATOR)
         c.fill_rect(x + 1, 3, x + 2, h - 3, SEPARATOR_LIGHT)
     return c
@@ -241,6 +241,16 @@ def icon_brush(c):
 
 def icon_text(c):
     letter_a(c, 6, 4, 14, INK, 2)
+
+
+def icon_mosaic(c):
+    """A 4 x 4 grid of blocks in shades of blue and grey."""
+    shades = [(60, 90, 150), (150, 170, 200), (100, 130, 180), (200, 210, 225)]
+    for row in range(4):
+        for col in range(4):
+            c.fill_rect(5 + 4 * col, 3 + 4 * row, 9 + 4 * col, 7 + 4 * row,
+                        shades[(row * 3 + col) % 4])
+    c.frame_rect(4, 2, 22, 20, INK)
 
 
 def icon_undo(c):
@@ -351,6 +361,7 @@ ARTWORK = {
     "rectangle_tool.bmp": lambda: tool_strip(icon_rectangle),
     "save.bmp": lambda: tool_strip(icon_save),
     "undo.bmp": lambda: tool_strip(icon_undo),
+    "mosaic_tool.bmp": lambda: tool_strip(icon_mosaic),
     "toolbar_back.bmp": toolbar_background,
     "colour_bar_back.bmp": colour_bar_background,
     "pen_size_bar_back.bmp": pen_bar_background,

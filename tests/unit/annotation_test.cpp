@@ -1,9 +1,13 @@
 // The tools' geometry and the undo records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 
 #include "core/annotation.h"
+#include "core/keyboard.h"
+#include "core/mosaic.h"
 #include "core/pixel_patch.h"
 
 namespace kv {
@@ -69,13 +73,84 @@ TEST(PixelPatch, KeepsOnlyChangedTilesAndRestoresExactly) {
   EXPECT_EQ(patch.tiles.back(), (Rect{288, 160, 301, 170}));
   EXPECT_LT(patch.bytes.size(), before.bits.size() / 2);
 
-  ASSERT_TRUE(ApplyPatch(after.Mutable(), patch));
+  // Undo, then redo: each exchange gives the other picture.
+  const std::vector<uint8_t> later = after.bits;
+  PixelPatch exchanged = patch;
+  ASSERT_TRUE(ExchangePatch(after.Mutable(), exchanged));
   EXPECT_EQ(after.bits, before.bits);
+  ASSERT_TRUE(ExchangePatch(after.Mutable(), exchanged));
+  EXPECT_EQ(after.bits, later);
 
   // A patch that does not fit is refused whole.
   TestPicture smaller(64, 64);
-  EXPECT_FALSE(ApplyPatch(smaller.Mutable(), patch));
+  EXPECT_FALSE(ExchangePatch(smaller.Mutable(), exchanged));
   EXPECT_TRUE(DiffPictures(before.View(), smaller.View()).tiles.empty());
+}
+
+TEST(Mosaic, EveryBlockIsOneColourAndNothingOutsideTheAreaChanges) {
+  std::mt19937 random(3);
+  TestPicture picture(100, 60);
+  for (uint8_t& b : picture.bits) b = static_cast<uint8_t>(random());
+  const TestPicture original = picture;
+  const Rect area{13, 7, 71, 44};
+  const Point grid{-5, 2};  // the grid starts off the picture
+  Pixelate(picture.Mutable(), area, 10, grid);
+  auto pixel = [](const TestPicture& p, int x, int y) {
+    const uint8_t* q = &p.bits[size_t(y) * p.stride + x * 3];
+    return std::array<uint8_t, 3>{q[0], q[1], q[2]};
+  };
+  for (int y = 0; y < 60; ++y) {
+    for (int x = 0; x < 100; ++x) {
+      if (!Contains(area, {x, y})) {
+        ASSERT_EQ(pixel(picture, x, y), pixel(original, x, y)) << x << "," << y;
+        continue;
+      }
+      // Same colour as the first pixel of its block (cut to the area).
+      const int bx = std::max(area.left, grid.x + (x - grid.x) / 10 * 10);
+      const int by = std::max(area.top, grid.y + (y - grid.y) / 10 * 10);
+      ASSERT_EQ(pixel(picture, x, y), pixel(picture, bx, by)) << x << "," << y;
+    }
+  }
+  // A block's colour is its pixels' average: block (15..25, 12..22).
+  unsigned sum = 0;
+  for (int y = 12; y < 22; ++y)
+    for (int x = 15; x < 25; ++x) sum += pixel(original, x, y)[1];
+  EXPECT_EQ(pixel(picture, 20, 15)[1], (sum + 50) / 100);
+  EXPECT_EQ(MosaicBlockSize(1), 6);
+  EXPECT_EQ(MosaicBlockSize(5), 16);
+}
+
+TEST(Keyboard, ArrowsMoveAFixedRegionWithinTheScreenAndCtrlMovesOneEdge) {
+  const Rect r{100, 50, 300, 150};
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kLeft, false, false, 800, 600), (Rect{99, 50, 299, 150}));
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kDown, false, true, 800, 600), (Rect{100, 60, 300, 160}));
+  // Stops at the edges keeping its size, as dragging does.
+  EXPECT_EQ(RegionAfterArrow({3, 50, 203, 150}, Arrow::kLeft, false, true, 800, 600),
+            (Rect{0, 50, 200, 150}));
+  EXPECT_EQ(RegionAfterArrow({600, 545, 800, 595}, Arrow::kDown, false, true, 800, 600),
+            (Rect{600, 550, 800, 600}));
+  // Ctrl: the right or bottom edge; Ctrl+Shift: the left or top edge.
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kRight, true, false, 800, 600), (Rect{100, 50, 301, 150}));
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kUp, true, false, 800, 600), (Rect{100, 50, 300, 149}));
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kLeft, true, true, 800, 600), (Rect{99, 50, 300, 150}));
+  EXPECT_EQ(RegionAfterArrow(r, Arrow::kDown, true, true, 800, 600), (Rect{100, 51, 300, 150}));
+  // An edge stays on the screen and never reaches the opposite one.
+  EXPECT_EQ(RegionAfterArrow({0, 0, 1, 600}, Arrow::kLeft, true, false, 800, 600),
+            (Rect{0, 0, 1, 600}));
+  EXPECT_EQ(RegionAfterArrow({0, 0, 1, 600}, Arrow::kLeft, true, true, 800, 600),
+            (Rect{0, 0, 1, 600}));
+  EXPECT_EQ(RegionAfterArrow({0, 0, 10, 600}, Arrow::kDown, true, false, 800, 600),
+            (Rect{0, 0, 10, 600}));
+}
+
+TEST(Keyboard, CtrlLettersAreTheShortcuts) {
+  EXPECT_EQ(ShortcutFor('C', true, false), Shortcut::kComplete);
+  EXPECT_EQ(ShortcutFor('S', true, false), Shortcut::kSaveAs);
+  EXPECT_EQ(ShortcutFor('Z', true, false), Shortcut::kUndo);
+  EXPECT_EQ(ShortcutFor('Z', true, true), Shortcut::kRedo);
+  EXPECT_EQ(ShortcutFor('Y', true, false), Shortcut::kRedo);
+  EXPECT_EQ(ShortcutFor('C', false, false), Shortcut::kNone);
+  EXPECT_EQ(ShortcutFor('A', true, false), Shortcut::kNone);
 }
 
 }  // namespace

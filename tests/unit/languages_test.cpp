@@ -78,7 +78,7 @@ TEST_F(Languages, DefaultLanguageFromSystemId) {
 }
 
 TEST_F(Languages, MissingKeyAndStableStorage) {
-  EXPECT_EQ(kv::TranslateUiText("Redo"), "Missing translation!?");
+  EXPECT_EQ(kv::TranslateUiText("Paste"), "Missing translation!?");
   EXPECT_EQ(kv::TranslateUiText("undo"), "Missing translation!?");
   const std::string& a = kv::TranslateUiText("Undo");
   const std::string& b = kv::TranslateUiText("Undo");

@@ -114,6 +114,7 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
       {4, above, {626, 31, 791, 67}, {543, 31, 626, 67}, none},
       // The text-size bar takes the colour bar's height.
       {5, below, {626, 533, 791, 569}, none, {543, 533, 626, 569}},
+      {6, below, none, {543, 533, 626, 569}, none},  // the mosaic: block sizes only
       {0, below, none, none, none},
   };
   for (const Case& c : cases) {
@@ -128,15 +129,15 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
 TEST(OverlayLayout, BarButtonPositions) {
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{24, 22});
-  const int lefts[] = {3, 29, 55, 81, 107, 140, 166, 202, 228};
+  const int lefts[] = {3, 29, 55, 81, 107, 133, 166, 192, 228, 254};
   auto rects = kv::ToolbarButtonRects(tools);
   for (int i = 0; i < kv::kToolbarButtonCount; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(rects[i], (Rect{lefts[i], 3, lefts[i] + 24, 25}));
   }
   // The last button steps by the width of the one before it.
-  tools[8] = Size{30, 22};
-  EXPECT_EQ(kv::ToolbarButtonRects(tools)[8], (Rect{228, 3, 258, 25}));
+  tools[9] = Size{30, 22};
+  EXPECT_EQ(kv::ToolbarButtonRects(tools)[9], (Rect{254, 3, 284, 25}));
 
   std::array<Size, kv::kPenSizeButtonCount> pens;
   pens.fill(Size{24, 29});

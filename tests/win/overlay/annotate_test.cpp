@@ -165,12 +165,17 @@ TEST_F(Annotate, UndoGivesBackEachEarlierPictureExactly) {
     EXPECT_EQ(Composed().bytes, pictures[i]) << "after undoing shape " << i + 1;
   }
   EXPECT_TRUE(o.snapshotStack.empty());
-  EXPECT_FALSE(o.snapshotStack.top);
   EXPECT_TRUE(o.selected);
+  // Redo brings each back in order; a new annotation forgets what is left.
+  Command(kv::kCmdRedo);
+  Command(kv::kCmdRedo);
+  EXPECT_EQ(Composed().bytes, pictures[2]);
+  EXPECT_TRUE(kv::CanRedo());
   // What the stack holds for a shape is far less than a picture per entry.
   Use(kv::kCmdAddRectangle);
   Drag({450, 350}, {{451, 351}, {470, 370}});
-  EXPECT_LT(o.snapshotStack.entries[0].Footprint(), pictures[0].size() / 10);
+  EXPECT_FALSE(kv::CanRedo());
+  EXPECT_LT(o.snapshotStack.entries.back().Footprint(), pictures[0].size() / 10);
 }
 
 TEST_F(Annotate, AShapeReachesTheRegionsTopLeftCornerAtTheScreensOrigin) {

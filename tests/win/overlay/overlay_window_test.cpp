@@ -45,7 +45,7 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 257, 3);
+  EXPECT_NEAR(client.right, 283, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
   for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
                     o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
@@ -69,14 +69,16 @@ TEST_F(OverlayWindow, ContextMenuListsTheCommandsInOrder) {
   const struct {
     UINT id;
     const char* text;
-  } items[] = {{33002, "Add Rectangle"}, {33003, "Add Ellipse"}, {33004, "Add Arrow"},
-               {33005, "Brush Tool"},    {33006, "Add Text"},    {33007, "Undo"},
-               {0, nullptr},             {33008, "Reset Capture Area"},
-               {33009, "Complete Capture"}, {33010, "Save As"}, {0, nullptr},
-               {33011, "Cancel Capture"}};
+  } items[] = {{33002, "Add Rectangle"},  {33003, "Add Ellipse"},
+               {33004, "Add Arrow"},      {33005, "Brush Tool"},
+               {33006, "Add Text"},       {33013, "Add Mosaic"},
+               {33007, "Undo\tCtrl+Z"},   {33012, "Redo\tCtrl+Y"},
+               {0, nullptr},              {33008, "Reset Capture Area"},
+               {33009, "Complete Capture\tCtrl+C"}, {33010, "Save As\tCtrl+S"},
+               {0, nullptr},              {33011, "Cancel Capture\tEsc"}};
   HMENU menu = o.contextMenu.get();
-  ASSERT_EQ(GetMenuItemCount(menu), 12);
-  for (int i = 0; i < 12; ++i) {
+  ASSERT_EQ(GetMenuItemCount(menu), 14);
+  for (int i = 0; i < 14; ++i) {
     SCOPED_TRACE(i);
     MENUITEMINFOA info{};
     info.cbSize = sizeof info;
@@ -102,14 +104,17 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     kv::StartOverlay(notify, "unit.png");
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
-    const char* keys[] = {"Add Rectangle", "Add Ellipse", "Add Arrow", "Brush Tool",
-                          "Add Text", "Undo", nullptr, "Reset Capture Area",
-                          "Complete Capture", "Save As", nullptr, "Cancel Capture"};
-    for (int i = 0; i < 12; ++i) {
+    const char* keys[] = {"Add Rectangle", "Add Ellipse", "Add Arrow",        "Brush Tool",
+                          "Add Text",      "Add Mosaic",  "Undo",             "Redo",
+                          nullptr,         "Reset Capture Area", "Complete Capture",
+                          "Save As",       nullptr,       "Cancel Capture"};
+    for (int i = 0; i < 14; ++i) {
       if (!keys[i]) continue;
       wchar_t text[128] = {};
       GetMenuStringW(o.contextMenu.get(), i, text, 128, MF_BYPOSITION);
-      EXPECT_EQ(std::wstring(text), kv::Utf8ToWide(kv::UiTextUtf8(keys[i], language))) << keys[i];
+      std::wstring shown(text);
+      shown = shown.substr(0, shown.find(L'\t'));  // without the shortcut
+      EXPECT_EQ(shown, kv::Utf8ToWide(kv::UiTextUtf8(keys[i], language))) << keys[i];
     }
     kv::CancelCapture();
     kvtest::Pump(20);

@@ -1,0 +1,45 @@
+// The mosaic tool: the dragged rectangle of the region is pixelated in
+// blocks (small, medium or large, from the pen-size bar) on a grid that
+// starts at the region's top-left corner, so that what lies under it cannot
+// be read back. What the paint shows is what the burn-in keeps.
+#include "annotate/tool_drawing.h"
+#include "core/mosaic.h"
+#include "overlay/overlay.h"
+#include "overlay/overlay_state.h"
+
+namespace kv {
+
+void DrawMosaicTool(HDC back) {
+  OverlayState& o = overlayState;
+  if (!StrokeShows()) return;
+  const Rect region = VisibleRegion();
+  const Rect dragged = SpanRect(o.shapeStart, o.shapeEnd);
+  const Rect area{dragged.left > region.left ? dragged.left : region.left,
+                  dragged.top > region.top ? dragged.top : region.top,
+                  dragged.right < region.right ? dragged.right : region.right,
+                  dragged.bottom < region.bottom ? dragged.bottom : region.bottom};
+  if (IsEmptyRect(area)) return;
+
+  // The area's pixels, top-down, 4 bytes each.
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = area.Width();
+  info.bmiHeader.biHeight = -area.Height();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  ScopedBitmap pixels(CreateDIBSection(back, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ScopedMemDC mem(CreateCompatibleDC(back));
+  if (!pixels || !bits || !mem) return;
+  ScopedSelect select(mem.get(), pixels.get());
+  BitBlt(mem.get(), 0, 0, area.Width(), area.Height(), back, area.left, area.top, SRCCOPY);
+  GdiFlush();
+  const MutablePixelView view{static_cast<uint8_t*>(bits), area.Width(), area.Height(),
+                              area.Width() * 4, 4};
+  Pixelate(view, Rect{0, 0, area.Width(), area.Height()}, MosaicBlockSize(o.penWidth),
+           Point{region.left - area.left, region.top - area.top});
+  BitBlt(back, area.left, area.top, area.Width(), area.Height(), mem.get(), 0, 0, SRCCOPY);
+}
+
+}  // namespace kv
