@@ -46,7 +46,7 @@ const Row kRows[] = {
     {{"to capture to the front.", "然后点击下面的按钮开始截图...",
       "然後點擊下面的按鈕開始截圖..."}},
     {{"Undo", "撤销编辑", "撤銷編輯"}},
-    {{"Arrow keys: 1 px, Shift: 10", "方向键移1像素,Shift移10", "方向鍵移1像素,Shift移10"}},
+    {{"←↑→↓ 1 px, Shift 10", "←↑→↓1像素 Shift10", "←↑→↓1像素 Shift10"}},
     {{"Kelvo Screen Capture Control", "凯沃在线屏幕截图控件",
       "凱沃線上螢幕截圖組件"}},
 };

@@ -97,6 +97,8 @@ bool RegisterOverlayClass() {
 void ShowFrozenScreen() {
   ShowWindow(o.overlayWindow, SW_SHOW);
   UpdateWindow(o.overlayWindow);
+  // The keys belong to the overlay from the start, before any click on it.
+  SetForegroundWindow(o.overlayWindow);
   ScopedGetDC dc(o.overlayWindow);
   ScopedMemDC mem(CreateCompatibleDC(dc.get()));
   ScopedSelect select(mem.get(), o.dimmedSnapshot.get());

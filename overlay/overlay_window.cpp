@@ -43,7 +43,12 @@ void SetHandleCursor(int index) {
 // loop (it closes the dialog or menu) and the capture stays open, also
 // until that Escape is released.
 void OnTimer() {
-  if (!o.ready) o.ready = true;
+  if (!o.ready) {
+    o.ready = true;
+    // The keys come to the overlay from the start, before any click on it
+    // (creating its companions can leave the focus nowhere).
+    if (!GetFocus() && GetForegroundWindow() == o.overlayWindow) SetFocus(o.overlayWindow);
+  }
   const SHORT escape = GetAsyncKeyState(VK_ESCAPE);
   if (o.modalLoopOpen) return;
   if (o.escapeHeldOver) {
@@ -323,9 +328,12 @@ void HighlightWindowUnderPointer() {
   GetCursorPos(&p);
   // Disabled for this one search, the overlay is skipped and the window
   // beneath it is found.
+  // Disabling takes the keyboard focus away: it is given back.
+  const bool hadFocus = GetFocus() == o.overlayWindow;
   EnableWindow(o.overlayWindow, FALSE);
   HWND target = ChildWindowFromPointEx(GetDesktopWindow(), p, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
   EnableWindow(o.overlayWindow, TRUE);
+  if (hadFocus) SetFocus(o.overlayWindow);
   GetCursorPos(&p);
   while (target) {
     POINT local = p;

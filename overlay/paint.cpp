@@ -96,7 +96,7 @@ void ComposeImage(HDC back, const Rect& region) {
 // keys that step the pointer.
 std::wstring MagnifierTip() {
   const std::string& tip = captureRequest.tipInfo;
-  return tip.empty() ? UiTextWide("Arrow keys: 1 px, Shift: 10") : AnsiToWide(tip);
+  return tip.empty() ? UiTextWide("←↑→↓ 1 px, Shift 10") : AnsiToWide(tip);
 }
 
 void DrawMagnifier(HDC back, Point p) {

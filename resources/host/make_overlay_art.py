@@ -32,7 +32,7 @@ SWATCHES = [
 
 TOOL_W, TOOL_H = 24, 22      # toolbar button images (strips 96 x 22)
 PEN_W, PEN_H = 24, 29        # pen-size button images (strips 96 x 29)
-TOOLBAR_SIZE = (283, 28)
+TOOLBAR_SIZE = (284, 28)
 COLOUR_BAR_SIZE = (165, 36)
 PEN_BAR_SIZE = (83, 36)
 TEXT_BAR_SIZE = (83, 35)

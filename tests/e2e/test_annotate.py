@@ -5,6 +5,8 @@ pointer and the keyboard, undo, Save As, and the picture that comes out.
 The screen shows the position pattern (xdo.pattern_at), so every pixel of
 the completed picture that is not an annotation tells where it was taken.
 """
+import subprocess
+
 from PIL import Image, ImageChops
 
 import xdo
@@ -134,3 +136,82 @@ def test_typed_and_pasted_text_lands_in_its_box(capture):
                        inside[2] - REGION[0], inside[3] - REGION[1]))
     assert_matches_reference(crop, "text-annotation.png")
 
+
+
+# ---- keys, redo and the mosaic -------------------------------------------------
+
+def pointer():
+    out = subprocess.run(["xdotool", "getmouselocation", "--shell"], check=True,
+                         capture_output=True, text=True).stdout
+    values = dict(line.split("=") for line in out.split())
+    return int(values["X"]), int(values["Y"])
+
+
+def test_keys_step_the_pointer_then_move_and_resize_the_region(capture):
+    host = capture()
+    move(400, 300)
+    key("shift+Right")
+    key("Down")
+    assert pointer() == (410, 301)
+    fix_region([(700, 400), (701, 401), (900, 560)])
+    key("shift+Left")          # the region: 10 left
+    key("Up")                  # 1 up
+    key("ctrl+Right")          # the right edge 1 right, twice
+    key("ctrl+Right")
+    key("ctrl+shift+Down")     # the top edge 1 down
+    expected = (691, 401, 892, 559)
+    xdo.wait_for_region(expected)
+    key("ctrl+c")
+    image = completed_image(host)
+    assert image.size == (201, 158)
+    for x, y in [(0, 0), (200, 157), (100, 80)]:
+        assert image.getpixel((x, y)) == pattern_at(expected[0] + x, expected[1] + y)
+
+
+def test_undo_redo_then_a_new_shape_forgets_what_was_undone(capture):
+    host = capture()
+    fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
+    use("rectangle", BLUE, 1)
+    drag([(400, 250), (401, 251), (500, 350)])        # A
+    drag([(600, 250), (601, 251), (700, 350)])        # B
+    key("ctrl+z")
+    key("ctrl+z")                                     # A and B gone
+    key("ctrl+y")                                     # A back
+    key("ctrl+shift+z")                               # B back
+    key("ctrl+z")                                     # B gone again
+    drag([(400, 420), (401, 421), (500, 520)])        # C forgets B
+    key("ctrl+y")                                     # nothing to redo
+    press_button("complete")
+    image = completed_image(host)
+    assert at(image, 400, 300) == BLUE                # A
+    assert at(image, 400, 470) == BLUE                # C
+    assert at(image, 600, 300) == pattern_at(600, 300)  # B
+
+
+def test_mosaic_blocks_and_save_as_by_key(capture, tmp_path):
+    host = capture()
+    fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
+    use("mosaic", pen=5)                              # 16-pixel blocks
+    area = (405, 255, 561, 381)
+    drag([area[:2], (area[0] + 1, area[1] + 1), area[2:]])
+    key("ctrl+s")
+    assert xdo.wait_for(save_as_open, timeout=15), "no Save As dialog"
+    saved = tmp_path / "mosaic.png"
+    key("ctrl+a")
+    xdo.xdo("type", "--delay", 20, "Z:" + str(saved).replace("/", "\\"))
+    key("Return", settle=0.5)
+    assert xdo.wait_for(saved.exists, timeout=10)
+    assert xdo.wait_for(lambda: not save_as_open(), timeout=10)
+    press_button("complete")
+    image = completed_image(host)
+    assert ImageChops.difference(Image.open(saved).convert("RGB"), image).getbbox() is None
+    # Outside the dragged area the picture is untouched; inside, each block
+    # of the grid that starts at the region's corner is one colour.
+    assert_only_pattern_and(image, set(), exclude=[area])
+    blocks = {}
+    for y in range(area[1], area[3]):
+        for x in range(area[0], area[2]):
+            cell = ((x - REGION[0]) // 16, (y - REGION[1]) // 16)
+            blocks.setdefault(cell, set()).add(at(image, x, y))
+    assert all(len(colours) == 1 for colours in blocks.values())
+    assert len(set().union(*blocks.values())) > 20  # not one flat colour

@@ -20,7 +20,7 @@ LABEL_BACK = (50, 50, 50)
 MAGNIFIER_BACK = (60, 60, 60)
 CROSS_HAIR = (0, 255, 255)
 TOOLBAR_BORDER = (62, 128, 195)
-TOOLBAR_W = 257
+TOOLBAR_W = 284
 
 WINDOW = (200, 150, 600, 450)  # the test window over the backdrop (the screen fixture)
 
@@ -205,7 +205,7 @@ class Toolbar:
     leaves room below), its buttons and the bars of its option row."""
 
     BUTTON_X = {"rectangle": 15, "ellipse": 41, "arrow": 67, "brush": 93, "text": 119,
-                "undo": 152, "save": 178, "cancel": 214, "complete": 240}
+                "mosaic": 145, "undo": 178, "save": 204, "cancel": 240, "complete": 266}
     PEN_X = {1: 16, 2: 43, 5: 70}
     # (column, row) of the colour bar's swatches.
     SWATCH = {(0, 0, 0): (0, 0), (255, 255, 255): (0, 1), (255, 0, 0): (2, 1),
@@ -222,6 +222,12 @@ class Toolbar:
     def use(self, tool, colour=None, pen=None):
         """Chooses a tool, then a pen size and a colour on its bars."""
         self.press(tool)
+        if tool == "mosaic":  # block sizes only, no colour bar
+            move(self.origin[0] - 40, self.origin[1] + 120)
+            if pen is not None:
+                move(self.origin[0] + self.PEN_X[pen], self.origin[1] + 28 + 17)
+                click()
+            return
         colour_x, row = self.option_row()
         if pen is not None:
             move(self.origin[0] + self.PEN_X[pen], row + 17)

@@ -45,7 +45,7 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 283, 3);
+  EXPECT_NEAR(client.right, 284, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
   for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
                     o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
