@@ -1,25 +1,15 @@
 """ReadCapture: the capture file handed out in pieces, each within one
 message to the browser."""
-import base64
 import random
 
 import pytest
 
-from kvharness import exit_code, run_host
+from kvharness import exit_code, host_base64, run_host
 from test_host_spine import assert_on_exit
 
 PIECE = 737280
 # Two whole pieces and a short last one, of bytes that repeat nowhere.
 KNOWN = random.Random(14).randbytes(2 * PIECE + 1001)
-
-
-def host_base64(data):
-    """Base64 as the host writes it: lines of 76 characters ended by CR LF."""
-    text = base64.b64encode(data).decode()
-    lines = [text[i:i + 76] for i in range(0, len(text), 76)]
-    full = len(data) // 57 * 76  # a CR LF follows every full line of whole groups
-    return "".join(line + ("\r\n" if start < full else "")
-                   for start, line in zip(range(0, len(text), 76), lines))
 
 
 @pytest.fixture(scope="module")
