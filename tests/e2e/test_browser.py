@@ -284,6 +284,50 @@ def test_large_picture_is_read_in_pieces(browser, popup, replacements):
         assert popup.evaluate("document.getElementById('upload').classList.contains('suggested')")
 
 
+def jpeg_bytes(image):
+    out = io.BytesIO()
+    image.save(out, "JPEG", quality=95)
+    return out.getvalue()
+
+
+@pytest.mark.parametrize("name,data", [
+    ("KvCapture.png", SMALL_PNG),
+    ("KvCapture.jpg", jpeg_bytes(Image.new("RGB", (4, 3), (20, 120, 220)))),
+])
+def test_picture_is_copied_as_png_and_saved_as_is(browser, popup, tmp_path, name, data):
+    path = CAPTURE_PATH.replace("KvCapture.png", name)
+    browser.use_host("fake")
+    browser.fake_reply(event("OnCaptureCompleted", arg1=path, arg2=host_base64(data)))
+    run(popup, "CaptureScreen")
+    browser.cdp.call("Browser.grantPermissions", {"permissions": ["clipboardReadWrite"],
+                                                  "origin": f"chrome-extension://{browser.id}"})
+    browser.cdp.call("Browser.setDownloadBehavior", {"behavior": "allow",
+                                                     "downloadPath": str(tmp_path)})
+    popup.cdp.call("Emulation.setFocusEmulationEnabled", {"enabled": True}, session=popup.session)
+    click(popup, "copy-picture")
+    popup.wait_for("document.getElementById('picture-note').dataset.key === 'pictureCopied'")
+    copied = popup.evaluate("""navigator.clipboard.read().then(async (items) => {
+        const blob = await items[0].getType('image/png');
+        return new Promise((resolve) => {
+            const reader = new FileReader();
+            reader.onload = () => resolve(reader.result);
+            reader.readAsDataURL(blob);
+        });
+    })""")
+    kind, png = decode_data_url(copied)
+    assert kind == "image/png"
+    assert max(ImageStat.Stat(ImageChops.difference(
+        Image.open(io.BytesIO(png)).convert("RGB"),
+        Image.open(io.BytesIO(data)).convert("RGB"))).mean) < 2
+    click(popup, "save-picture")
+    saved = tmp_path / name
+    for _ in range(100):
+        if saved.exists() and saved.stat().st_size == len(data):
+            break
+        time.sleep(0.1)
+    assert saved.read_bytes() == data
+
+
 @pytest.mark.parametrize("reply,truncated", [
     (event("OnUploadCompleted", arg1="stored as <b>7</b> & done"), False),
     (event("OnUploadCompleted", arg1="x" * 5000, arg2="truncated"), True),
