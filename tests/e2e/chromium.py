@@ -292,6 +292,14 @@ def _reply_bytes(body):
     return body
 
 
+# JavaScript expression: the data: URL of the Blob in `blob` (a promise).
+BLOB_AS_DATA_URL = """new Promise((resolve) => {
+    const reader = new FileReader();
+    reader.onload = () => resolve(reader.result);
+    reader.readAsDataURL(blob);
+})"""
+
+
 def decode_data_url(url):
     """(mime type, bytes) of a base64 data: URL."""
     head, _, data = url.partition(",")

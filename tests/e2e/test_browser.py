@@ -17,7 +17,7 @@ import pytest
 from PIL import Image, ImageChops, ImageStat
 
 import chromium  # makes packaging/ importable too
-from chromium import Browser, decode_data_url
+from chromium import BLOB_AS_DATA_URL, Browser, decode_data_url
 from crx import key_crx_id, read_crx
 from host_manifest import HOST_NAME, extension_id_of_manifest
 from kvharness import BUILD, REPO, RunningHost, host_base64, run_wine
@@ -70,12 +70,8 @@ def shown_picture(page):
         const p = document.getElementById('picture');
         if (p.hidden || document.getElementById('capture-box').hidden || !p.src) return '';
         const blob = await (await fetch(p.src)).blob();
-        return new Promise((resolve) => {
-            const reader = new FileReader();
-            reader.onload = () => resolve(reader.result);
-            reader.readAsDataURL(blob);
-        });
-    })()""")
+        return %s;
+    })()""" % BLOB_AS_DATA_URL)
     return decode_data_url(src) if src else None
 
 
@@ -308,12 +304,8 @@ def test_picture_is_copied_as_png_and_saved_as_is(browser, popup, tmp_path, name
     popup.wait_for("document.getElementById('picture-note').dataset.key === 'pictureCopied'")
     copied = popup.evaluate("""navigator.clipboard.read().then(async (items) => {
         const blob = await items[0].getType('image/png');
-        return new Promise((resolve) => {
-            const reader = new FileReader();
-            reader.onload = () => resolve(reader.result);
-            reader.readAsDataURL(blob);
-        });
-    })""")
+        return %s;
+    })""" % BLOB_AS_DATA_URL)
     kind, png = decode_data_url(copied)
     assert kind == "image/png"
     assert max(ImageStat.Stat(ImageChops.difference(
