@@ -107,6 +107,7 @@ async function pictureOf(capture) {
   if (!kept || kept.id !== id) return null;
   if (shown) URL.revokeObjectURL(shown.url);
   shown = { id, blob: kept.blob, url: URL.createObjectURL(kept.blob) };
+  setPictureNote("");  // a note on the copy of an earlier picture
   return shown;
 }
 
