@@ -50,27 +50,37 @@ bool ToBool(const json& v) {
 
 bool InInt32(double d) { return d > -2147483649.0 && d < 2147483648.0; }
 
-int32_t ToInt(const json& v) {
+// Integer conversion within [lo, hi]: an integer gives itself, a real
+// number its value truncated toward zero, true 1 and false 0; a value out
+// of the range or of another kind is refused.
+int64_t ToInteger(const json& v, int64_t lo, int64_t hi) {
   switch (v.type()) {
     case json::value_t::boolean: return v.get<bool>() ? 1 : 0;
     case json::value_t::number_integer: {
       int64_t i = v.get<int64_t>();
-      if (i < INT32_MIN || i > INT32_MAX) throw Rejected{};
-      return static_cast<int32_t>(i);
+      if (i < lo || i > hi) throw Rejected{};
+      return i;
     }
     case json::value_t::number_unsigned: {
       uint64_t u = v.get<uint64_t>();
-      if (u > uint64_t(INT32_MAX)) throw Rejected{};
-      return static_cast<int32_t>(u);
+      if (u > uint64_t(hi)) throw Rejected{};
+      return static_cast<int64_t>(u);
     }
     case json::value_t::number_float: {
       double d = v.get<double>();
-      if (!std::isfinite(d) || !InInt32(d)) throw Rejected{};
-      return static_cast<int32_t>(std::trunc(d));
+      if (!std::isfinite(d) || d <= double(lo) - 1.0 || d >= double(hi) + 1.0) throw Rejected{};
+      return static_cast<int64_t>(std::trunc(d));
     }
     default: throw Rejected{};
   }
 }
+
+// The capture coordinates: signed 32-bit.
+int32_t ToInt(const json& v) { return static_cast<int32_t>(ToInteger(v, INT32_MIN, INT32_MAX)); }
+
+// "Offset": a byte position, 0 to 2^32 - 1, refused outside that range as a
+// coordinate is outside its own.
+uint32_t ToOffset(const json& v) { return static_cast<uint32_t>(ToInteger(v, 0, UINT32_MAX)); }
 
 // "CaptureWinIndex": only whole numbers in range count; anything else is
 // ignored rather than refused.
@@ -165,6 +175,7 @@ ParseOutcome ParseRequestText(const std::string& utf8Text, RequestFields* fields
       f.winName = ToText(*v, toAnsi);
       f.hasWinName = true;
     }
+    if (auto v = Member(root, "Offset")) f.offset = ToOffset(*v);
   } catch (const Rejected&) {
     return ParseOutcome::kRejected;
   }

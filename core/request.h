@@ -27,6 +27,7 @@ struct RequestFields {
   int32_t captureWinIndex = 0;
   bool hasWinName = false;  // "WinName" present and not null
   std::string winName;
+  uint32_t offset = 0;  // "Offset": where "ReadCapture" starts reading
 };
 
 // Converts UTF-8 text to the host's ANSI code page.

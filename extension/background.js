@@ -3,7 +3,7 @@
 // finds it (the popup usually closes while the user captures).
 "use strict";
 
-importScripts("protocol.js");
+importScripts("protocol.js", "pictures.js");
 
 const P = self.KvProtocol;
 
@@ -52,22 +52,47 @@ function classifyError(message) {
   return "hostMissing";
 }
 
+// Kinds of outcome that leave a capture file behind.
+const CAPTURE_KINDS = ["captured", "tooLarge", "captureChanged", "noPicture"];
+
 async function record(command, outcome) {
   const update = { busy: "", result: Object.assign({ command, at: Date.now() }, outcome) };
-  if (["captured", "tooLarge", "noPicture"].includes(outcome.kind)) {
-    update.lastCapture = {
-      path: outcome.path || "",
-      image: outcome.image || "",
-      type: outcome.type || "",
-      kind: outcome.kind,
-    };
-    // The picture is kept once, with the capture.
-    delete update.result.image;
+  if (CAPTURE_KINDS.includes(outcome.kind)) {
+    update.lastCapture = { path: outcome.path || "", type: outcome.type || "", kind: outcome.kind,
+                           pictureId: outcome.pictureId || 0 };
   }
   await chrome.storage.session.set(update);
-  if (outcome.kind === "captured" || outcome.kind === "tooLarge") {
+  if (["captured", "tooLarge", "captureChanged"].includes(outcome.kind)) {
     chrome.action.setBadgeText({ text: "1" });
   }
+}
+
+// Keeps the picture of a "captured" outcome apart from session storage (it
+// may be far larger than that allows); the outcome then names it by
+// `pictureId` instead of carrying its bytes.
+async function keepPicture(outcome) {
+  const { bytes, ...rest } = outcome;
+  if (!bytes) return { kind: "noPicture", path: outcome.path };
+  const pictureId = Date.now();
+  try {
+    await self.KvPictures.put({ id: pictureId, blob: new Blob([bytes], { type: outcome.type }) });
+  } catch (e) {
+    return { kind: "tooLarge", path: outcome.path };
+  }
+  return Object.assign(rest, { pictureId });
+}
+
+// A picture left out of the capture event: read from the capture file in
+// pieces. The outcome stays "tooLarge" only when that fails.
+async function readLargeCapture(outcome) {
+  const started = Date.now();
+  const read = await P.readWholeCapture(outcome.path, callHost);
+  if (read.kind === "whole") {
+    return { kind: "captured", path: outcome.path, type: P.imageType(outcome.path),
+             bytes: read.bytes, pieces: read.pieces, readMs: Date.now() - started };
+  }
+  if (read.kind === "changed") return { kind: "captureChanged", path: outcome.path };
+  return outcome;
 }
 
 async function buildRequest(command, extra) {
@@ -96,6 +121,13 @@ async function run(command, extra) {
     outcome = { kind: classifyError(answer.error), detail: answer.error };
   } else {
     outcome = P.interpretEvent(answer.event);
+    if (outcome.kind === "captured") {
+      const { image, ...rest } = outcome;
+      outcome = Object.assign(rest, { bytes: P.base64ToBytes(image) });
+    } else if (outcome.kind === "tooLarge") {
+      outcome = await readLargeCapture(outcome);
+    }
+    if (outcome.kind === "captured") outcome = await keepPicture(outcome);
   }
   await record(command, outcome);
   return outcome;

@@ -4,6 +4,7 @@
 "use strict";
 
 const msg = (key, ...subs) => chrome.i18n.getMessage(key, subs);
+const P = self.KvProtocol;
 
 const BUTTONS = {
   "start-capture": "StartCapture",
@@ -17,6 +18,7 @@ function describe(result) {
   switch (result.kind) {
     case "captured": return [msg("resultCaptured"), "ok"];
     case "tooLarge": return [msg("resultTooLarge"), "warning"];
+    case "captureChanged": return [msg("resultCaptureChanged"), "warning"];
     case "noPicture": return [msg("resultNoPicture"), "error"];
     case "canceled": return [msg("resultCanceled"), "ok"];
     case "uploaded": return [msg("resultUploaded"), "ok"];
@@ -45,7 +47,7 @@ function setStatus(kind, text, tone) {
   status.textContent = text;
 }
 
-function render(state) {
+function render(state, picture) {
   const busy = state.busy || "";
   const capture = state.lastCapture || null;
   const result = state.result || null;
@@ -53,7 +55,8 @@ function render(state) {
   for (const id of Object.keys(BUTTONS)) document.getElementById(id).disabled = !!busy;
   const upload = document.getElementById("upload");
   if (!capture || !capture.path) upload.disabled = true;
-  upload.classList.toggle("suggested", !!capture && capture.kind === "tooLarge");
+  upload.classList.toggle("suggested",
+                         !!capture && ["tooLarge", "captureChanged"].includes(capture.kind));
 
   if (busy) {
     setStatus("working", workingText(busy), "ok");
@@ -76,22 +79,76 @@ function render(state) {
 
   const captureBox = document.getElementById("capture-box");
   captureBox.hidden = !capture || !capture.path;
-  const picture = document.getElementById("picture");
-  if (capture && capture.image) {
-    const src = `data:${capture.type || "image/png"};base64,${capture.image}`;
-    if (picture.src !== src) picture.src = src;
-    picture.hidden = false;
+  const image = document.getElementById("picture");
+  const url = picture ? picture.url : "";
+  if (url) {
+    if (image.src !== url) image.src = url;
+    const save = document.getElementById("save-picture");
+    save.href = url;
+    save.download = P.baseName(capture.path) || "KvCapture.png";
   } else {
-    picture.removeAttribute("src");
-    picture.hidden = true;
+    image.removeAttribute("src");
   }
+  image.hidden = !url;
+  document.getElementById("picture-actions").hidden = !url;
   document.getElementById("capture-path").textContent =
       capture && capture.path ? msg("savedAs", capture.path) : "";
 }
 
-async function refresh() {
-  render(await chrome.storage.session.get(["busy", "result", "lastCapture"]));
+// The picture on show: {id, url, blob}, its object URL made once.
+let shown = null;
+
+// The kept picture that `capture` names, or null.
+async function pictureOf(capture) {
+  const id = capture && capture.pictureId;
+  if (!id) return null;
+  if (shown && shown.id === id) return shown;
+  const kept = await self.KvPictures.get().catch(() => undefined);
+  if (!kept || kept.id !== id) return null;
+  if (shown) URL.revokeObjectURL(shown.url);
+  shown = { id, blob: kept.blob, url: URL.createObjectURL(kept.blob) };
+  setPictureNote("");  // a note on the copy of an earlier picture
+  return shown;
 }
+
+// Refreshes may overlap (storage changes in quick succession): only the
+// latest one renders.
+let refreshes = 0;
+
+async function refresh() {
+  const turn = ++refreshes;
+  const state = await chrome.storage.session.get(["busy", "result", "lastCapture"]);
+  const picture = await pictureOf(state.lastCapture);
+  if (turn === refreshes) render(state, picture);
+}
+
+function setPictureNote(key) {
+  const note = document.getElementById("picture-note");
+  note.dataset.key = key;
+  note.textContent = key ? msg(key) : "";
+}
+
+// The clipboard takes PNG pictures only: a JPEG is converted first.
+async function pngOf(blob) {
+  if (blob.type === "image/png") return blob;
+  const bitmap = await createImageBitmap(blob);
+  const canvas = new OffscreenCanvas(bitmap.width, bitmap.height);
+  canvas.getContext("2d").drawImage(bitmap, 0, 0);
+  return canvas.convertToBlob({ type: "image/png" });
+}
+
+async function copyPicture() {
+  setPictureNote("");
+  try {
+    if (!shown) throw new Error("no picture");
+    await navigator.clipboard.write([new ClipboardItem({ "image/png": await pngOf(shown.blob) })]);
+    setPictureNote("pictureCopied");
+  } catch (e) {
+    setPictureNote("pictureNotCopied");
+  }
+}
+
+document.getElementById("copy-picture").addEventListener("click", copyPicture);
 
 for (const [id, command] of Object.entries(BUTTONS)) {
   document.getElementById(id).addEventListener("click", () => {

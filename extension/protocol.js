@@ -95,11 +95,83 @@
     };
   }
 
+  // The request for the piece of the capture file `path` that starts at
+  // byte `offset`.
+  function readCaptureRequest(path, offset) {
+    return { Command: "ReadCapture", FileName: baseName(path), Offset: offset };
+  }
+
+  // Bytes of Base64 text (line breaks allowed); null when it is not Base64.
+  function base64ToBytes(text) {
+    let binary;
+    try {
+      binary = atob(String(text).replace(/\s+/g, ""));
+    } catch (e) {
+      return null;
+    }
+    const bytes = new Uint8Array(binary.length);
+    for (let i = 0; i < binary.length; i++) bytes[i] = binary.charCodeAt(i);
+    return bytes;
+  }
+
+  // One piece from "OnCaptureData": {offset, length, total, bytes}, or null
+  // for any other answer and for a piece whose bytes do not match its
+  // announced length.
+  function interpretCaptureData(event) {
+    if (!event || event.EventName !== "OnCaptureData" || typeof event.arg1 !== "string") {
+      return null;
+    }
+    const numbers = /^(\d+) (\d+) (\d+)$/.exec(event.arg1);
+    if (!numbers) return null;
+    const [offset, length, total] = numbers.slice(1).map(Number);
+    const bytes = base64ToBytes(typeof event.arg2 === "string" ? event.arg2 : "");
+    if (!bytes || bytes.length !== length || offset + length > total) return null;
+    return { offset, length, total, bytes };
+  }
+
+  // Reads the capture file `path` piece by piece; `call` sends one request
+  // to the host and resolves to {event} or {error}. Resolves to
+  //   {kind: "whole", bytes, pieces} : the file, all of it
+  //   {kind: "changed"}              : its size changed between pieces
+  //                                    (another capture replaced it)
+  //   {kind: "failed"}               : any other answer
+  async function readCapturePieces(path, call) {
+    const parts = [];
+    let offset = 0;
+    let total = -1;
+    do {
+      const answer = await call(readCaptureRequest(path, offset));
+      const piece = interpretCaptureData(answer && answer.event);
+      if (!piece || piece.offset !== offset) return { kind: "failed" };
+      if (total >= 0 && piece.total !== total) return { kind: "changed" };
+      total = piece.total;
+      // An empty piece before the end: the file became shorter while read
+      // (or it is empty, which no capture is).
+      if (piece.length === 0) return { kind: "failed" };
+      parts.push(piece.bytes);
+      offset += piece.length;
+    } while (offset < total);
+    const bytes = new Uint8Array(total);
+    let at = 0;
+    for (const part of parts) {
+      bytes.set(part, at);
+      at += part.length;
+    }
+    return { kind: "whole", bytes, pieces: parts.length };
+  }
+
+  // readCapturePieces, started over once when the file changed under it.
+  async function readWholeCapture(path, call) {
+    const first = await readCapturePieces(path, call);
+    return first.kind === "changed" ? readCapturePieces(path, call) : first;
+  }
+
   // What an answer of the host means. `event` is the parsed message, or
   // undefined when the host ended without one.
   //   kind "captured"  : picture in `image` (Base64) of type `type`, file `path`
   //   kind "tooLarge"  : the file `path` exists but its picture was left out
   //                      of the message to keep it within the browser's limit
+  //                      (the service worker then reads it with ReadCapture)
   //   kind "noPicture" : the capture reported no readable file
   //   kind "canceled", "uploaded" (answer, truncated), "uploadFailed",
   //   kind "refused"   : the host could not carry out the request ("OnExit")
@@ -140,6 +212,7 @@
 
   global.KvProtocol = {
     HOST_NAME, hostLanguage, fileNameFor, baseName, imageType, encodePostParams,
-    isUploadAddress, captureRequest, uploadRequest, interpretEvent,
+    isUploadAddress, captureRequest, uploadRequest, interpretEvent, readCaptureRequest,
+    base64ToBytes, interpretCaptureData, readCapturePieces, readWholeCapture,
   };
 })(typeof self !== "undefined" ? self : globalThis);

@@ -43,6 +43,11 @@ bool ParseRequest(const std::string& utf8Text);
 // Base64 text of a file's bytes; "" when it cannot be read.
 std::string Base64FileText(const std::string& path);
 
+// "ReadCapture": writes "OnCaptureData" with the piece of the capture file
+// at the request's "Offset" and ends the process with 0. Returns false when
+// the file is missing, unreadable or its name refused (nothing written).
+bool ReadCaptureCommand();
+
 // The background window procedure and its class registration.
 LRESULT CALLBACK BackgroundWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

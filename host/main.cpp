@@ -103,6 +103,7 @@ bool RunCommand(const std::string& command) {
   if (_stricmp(command.c_str(), "Upload") == 0) {
     if (StartUpload() == S_OK) return true;
   }
+  if (_stricmp(command.c_str(), "ReadCapture") == 0) ReadCaptureCommand();  // ends on success
   ExitWithEvent();
 }
 

@@ -214,13 +214,21 @@ class Browser:
 
     def fake_reply(self, body, delay=0):
         """What the stand-in host answers next (bytes, str or a dict), after
-        `delay` seconds."""
+        `delay` seconds; any queued answers are dropped."""
         self.fake_delay_path.write_text(str(delay))
-        if isinstance(body, dict):
-            body = json.dumps(body, ensure_ascii=False, separators=(",", ":"))
-        if isinstance(body, str):
-            body = body.encode("utf-8")
-        self.fake_reply_path.write_bytes(body)
+        shutil.rmtree(self._queue(), ignore_errors=True)
+        self.fake_reply_path.write_bytes(_reply_bytes(body))
+
+    def fake_replies(self, bodies):
+        """Answers for the next requests, one each, in order; afterwards the
+        stand-in answers what fake_reply last set."""
+        queue = self._queue()
+        queue.mkdir(exist_ok=True)
+        for i, body in enumerate(bodies):
+            (queue / f"{i:04d}").write_bytes(_reply_bytes(body))
+
+    def _queue(self):
+        return self.fake_reply_path.with_name(self.fake_reply_path.name + ".queue")
 
     def fake_requests(self):
         """The requests the stand-in host received, oldest first."""
@@ -274,6 +282,22 @@ class Browser:
                 pass
         self.proc.wait()
         self.log.close()
+
+
+def _reply_bytes(body):
+    if isinstance(body, dict):
+        body = json.dumps(body, ensure_ascii=False, separators=(",", ":"))
+    if isinstance(body, str):
+        body = body.encode("utf-8")
+    return body
+
+
+# JavaScript expression: the data: URL of the Blob in `blob` (a promise).
+BLOB_AS_DATA_URL = """new Promise((resolve) => {
+    const reader = new FileReader();
+    reader.onload = () => resolve(reader.result);
+    reader.readAsDataURL(blob);
+})"""
 
 
 def decode_data_url(url):

@@ -1,4 +1,5 @@
 """Helpers for driving the Windows programs under Wine as black boxes."""
+import base64
 import hashlib
 import json
 import os
@@ -36,6 +37,15 @@ def frame(body):
     if isinstance(body, str):
         body = body.encode("utf-8")
     return struct.pack("<I", len(body)) + body
+
+
+def host_base64(data):
+    """Base64 as the host writes it: a CR LF after every 76 characters of
+    whole 3-byte groups, none after the padded tail."""
+    text = base64.b64encode(data).decode()
+    full = len(data) // 57 * 76
+    return "".join(text[i:i + 76] + ("\r\n" if i + 76 <= full else "")
+                   for i in range(0, len(text), 76))
 
 
 def parse_frames(raw):

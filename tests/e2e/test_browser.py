@@ -17,10 +17,10 @@ import pytest
 from PIL import Image, ImageChops, ImageStat
 
 import chromium  # makes packaging/ importable too
-from chromium import Browser, decode_data_url
+from chromium import BLOB_AS_DATA_URL, Browser, decode_data_url
 from crx import key_crx_id, read_crx
 from host_manifest import HOST_NAME, extension_id_of_manifest
-from kvharness import BUILD, REPO, RunningHost, run_wine
+from kvharness import BUILD, REPO, RunningHost, host_base64, run_wine
 from browser_server import UploadServer
 from screens import Scene, pattern_image, same_pixels
 
@@ -66,10 +66,12 @@ def click(page, element_id):
 
 def shown_picture(page):
     """(type, bytes) of the picture the popup shows, or None."""
-    src = page.evaluate("""(() => {
+    src = page.evaluate("""(async () => {
         const p = document.getElementById('picture');
-        return p.hidden || document.getElementById('capture-box').hidden ? '' : p.src;
-    })()""")
+        if (p.hidden || document.getElementById('capture-box').hidden || !p.src) return '';
+        const blob = await (await fetch(p.src)).blob();
+        return %s;
+    })()""" % BLOB_AS_DATA_URL)
     return decode_data_url(src) if src else None
 
 
@@ -184,9 +186,7 @@ def prompt_matches_reference(request):
 # ------------------------------------------- the extension with a stand-in host
 
 SMALL_PNG = png_bytes(Image.new("RGB", (3, 2), (200, 30, 40)))
-# As the host writes it: lines of 76 characters, each ended by CR LF.
-_text = base64.b64encode(SMALL_PNG).decode()
-SMALL_PNG_BASE64 = "\r\n".join(_text[i:i + 76] for i in range(0, len(_text), 76))
+SMALL_PNG_BASE64 = host_base64(SMALL_PNG)
 
 
 def event(name, **args):
@@ -222,17 +222,102 @@ def test_every_answer_of_the_host_is_shown(browser, popup, reply, kind, tone):
 
 
 def test_too_large_picture_is_explained_and_upload_offered(browser, popup):
+    """The picture could not be read in pieces either (the stand-in answers
+    every ReadCapture with the capture event again)."""
     browser.use_host("fake")
     browser.fake_reply(event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2=""))
     assert popup.evaluate("document.getElementById('upload').disabled")
     run(popup, "CaptureScreen")
     assert status(popup)["text"] == message("en", "resultTooLarge")
+    assert browser.fake_requests()[-1] == {"Command": "ReadCapture", "FileName": "KvCapture.png",
+                                           "Offset": 0}
     assert popup.evaluate("document.getElementById('capture-path').textContent").endswith(
         CAPTURE_PATH)
     assert popup.evaluate("""(() => {
         const b = document.getElementById('upload');
         return !b.disabled && b.classList.contains('suggested');
     })()""")
+
+
+PIECE = 737280
+
+
+def pieces_of(data, total=None):
+    """The host's OnCaptureData answers for `data`, piece by piece; `total`
+    stands in for the file size announced."""
+    total = len(data) if total is None else total
+    return [event("OnCaptureData", arg1=f"{at} {len(data[at:at + PIECE])} {total}",
+                  arg2=host_base64(data[at:at + PIECE])) for at in range(0, len(data), PIECE)]
+
+
+@pytest.mark.parametrize("replacements", [0, 1, 2])
+def test_large_picture_is_read_in_pieces(browser, popup, replacements):
+    """After a capture event without its picture the extension asks for the
+    file piece by piece. A size that changes between pieces (another capture
+    replaced the file) starts the reading over once; a second change is
+    reported."""
+    data = random.Random(3).randbytes(2 * PIECE + 5)
+    replies = [event("OnCaptureCompleted", arg1=CAPTURE_PATH, arg2="")]
+    for _ in range(replacements):
+        replies += pieces_of(data, total=len(data) + 1)[:1]  # begun on one file...
+        replies += pieces_of(data)[1:2]                      # ...continued on another
+    if replacements < 2:
+        replies += pieces_of(data)
+    browser.use_host("fake")
+    browser.fake_reply(event("OnExit"))
+    browser.fake_replies(replies)
+    sent = len(browser.fake_requests())
+    outcome = run(popup, "CaptureScreen")
+    offsets = [r.get("Offset") for r in browser.fake_requests()[sent + 1:]]
+    if replacements < 2:
+        assert outcome["kind"] == "captured" and outcome["pieces"] == 3
+        assert shown_picture(popup) == ("image/png", data)
+        assert offsets == [0, PIECE] * replacements + [0, PIECE, 2 * PIECE]
+    else:
+        assert status(popup)["text"] == message("en", "resultCaptureChanged")
+        assert shown_picture(popup) is None
+        assert offsets == [0, PIECE, 0, PIECE]
+        assert popup.evaluate("document.getElementById('upload').classList.contains('suggested')")
+
+
+def jpeg_bytes(image):
+    out = io.BytesIO()
+    image.save(out, "JPEG", quality=95)
+    return out.getvalue()
+
+
+@pytest.mark.parametrize("name,data", [
+    ("KvCapture.png", SMALL_PNG),
+    ("KvCapture.jpg", jpeg_bytes(Image.new("RGB", (4, 3), (20, 120, 220)))),
+])
+def test_picture_is_copied_as_png_and_saved_as_is(browser, popup, tmp_path, name, data):
+    path = CAPTURE_PATH.replace("KvCapture.png", name)
+    browser.use_host("fake")
+    browser.fake_reply(event("OnCaptureCompleted", arg1=path, arg2=host_base64(data)))
+    run(popup, "CaptureScreen")
+    browser.cdp.call("Browser.grantPermissions", {"permissions": ["clipboardReadWrite"],
+                                                  "origin": f"chrome-extension://{browser.id}"})
+    browser.cdp.call("Browser.setDownloadBehavior", {"behavior": "allow",
+                                                     "downloadPath": str(tmp_path)})
+    popup.cdp.call("Emulation.setFocusEmulationEnabled", {"enabled": True}, session=popup.session)
+    click(popup, "copy-picture")
+    popup.wait_for("document.getElementById('picture-note').dataset.key === 'pictureCopied'")
+    copied = popup.evaluate("""navigator.clipboard.read().then(async (items) => {
+        const blob = await items[0].getType('image/png');
+        return %s;
+    })""" % BLOB_AS_DATA_URL)
+    kind, png = decode_data_url(copied)
+    assert kind == "image/png"
+    assert max(ImageStat.Stat(ImageChops.difference(
+        Image.open(io.BytesIO(png)).convert("RGB"),
+        Image.open(io.BytesIO(data)).convert("RGB"))).mean) < 2
+    click(popup, "save-picture")
+    saved = tmp_path / name
+    for _ in range(100):
+        if saved.exists() and saved.stat().st_size == len(data):
+            break
+        time.sleep(0.1)
+    assert saved.read_bytes() == data
 
 
 @pytest.mark.parametrize("reply,truncated", [
@@ -388,16 +473,14 @@ def noisy_screen(tmp_path):
     subprocess.run(["xsetroot", "-def"], timeout=30)
 
 
-def test_whole_screen_too_large_for_the_message(popup, noisy_screen, capture_folder):
+def test_whole_screen_larger_than_a_message_arrives_whole(popup, noisy_screen, capture_folder):
     assert same_pixels(screenshot(), noisy_screen) == 0
-    click(popup, "capture-screen")
-    shown = wait_status(popup, "tooLarge", timeout=120)
-    assert shown["text"] == message("en", "resultTooLarge")
-    assert shown_picture(popup) is None
-    file = capture_folder[1] / "KvCapture.png"
-    assert file.stat().st_size > 800_000
-    assert same_pixels(Image.open(file), noisy_screen) == 0
-    assert popup.evaluate("document.getElementById('upload').classList.contains('suggested')")
+    outcome = run(popup, "CaptureScreen", timeout=180)
+    assert outcome["kind"] == "captured" and outcome["pieces"] > 1
+    data = (capture_folder[1] / "KvCapture.png").read_bytes()
+    assert len(data) > 1 << 20
+    assert shown_picture(popup) == ("image/png", data)
+    assert same_pixels(Image.open(io.BytesIO(data)), noisy_screen) == 0
 
 
 def test_upload_round_trip_with_a_long_answer(browser, popup, capture_folder):

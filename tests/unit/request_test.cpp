@@ -58,6 +58,9 @@ TEST(Request, BooleanAndIntegerConversions) {
   EXPECT_EQ(Parse(R"({"CaptureWinIndex":3.0})").captureWinIndex, 3);
   EXPECT_EQ(Parse(R"({"CaptureWinIndex":true})").captureWinIndex, 0);
   EXPECT_EQ(Parse(R"({"CaptureWinIndex":4294967296})").captureWinIndex, 0);
+  EXPECT_EQ(Parse(R"({"Command":"ReadCapture"})").offset, 0u);
+  EXPECT_EQ(Parse(R"({"Offset":4294967295})").offset, 4294967295u);
+  EXPECT_EQ(Parse(R"({"Offset":737280.9})").offset, 737280u);
 }
 
 TEST(Request, RefusedValuesLeaveEveryFieldUntouched) {
@@ -73,6 +76,9 @@ TEST(Request, RefusedValuesLeaveEveryFieldUntouched) {
       R"({"Command":"CaptureScreen","CaptureLeft":2147483648})",
       R"({"Command":"CaptureScreen","CaptureTop":-2147483649})",
       R"({"Command":"CaptureScreen","CaptureWidth":1e300})",
+      R"({"Command":"ReadCapture","Offset":-1})",
+      R"({"Command":"ReadCapture","Offset":4294967296})",
+      R"({"Command":"ReadCapture","Offset":"0"})",
   };
   for (const char* text : refused) {
     auto f = Parse(text, kv::ParseOutcome::kRejected);

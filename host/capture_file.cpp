@@ -1,0 +1,72 @@
+// Reading the capture file: whole for the capture event, in pieces for
+// "ReadCapture".
+#include "core/base64.h"
+#include "core/capture_piece.h"
+#include "host/host.h"
+#include "output/capture_path.h"
+#include "winutil/scoped_win.h"
+
+namespace kv {
+
+namespace {
+
+// The capture event never reads a file of 2 GiB or more at once.
+constexpr uint64_t kMaxWholeFile = 0x7FFFFFFFull;
+
+// Opens `path` for reading and reports its size; an empty handle when the
+// file cannot be opened (a folder cannot).
+ScopedHandle OpenForReading(const std::string& path, uint64_t* size) {
+  if (path.empty()) return ScopedHandle();
+  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || file.get() == INVALID_HANDLE_VALUE) return ScopedHandle();
+  LARGE_INTEGER n{};
+  if (!GetFileSizeEx(file.get(), &n) || n.QuadPart < 0) return ScopedHandle();
+  *size = static_cast<uint64_t>(n.QuadPart);
+  return file;
+}
+
+// Up to `length` bytes from `offset`: fewer when the file has become
+// shorter meanwhile, none when it cannot be read there.
+std::string ReadAt(HANDLE file, uint64_t offset, size_t length) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file, position, nullptr, FILE_BEGIN)) return std::string();
+  std::string bytes(length, '\0');
+  size_t got = 0;
+  while (got < bytes.size()) {
+    DWORD n = 0;
+    DWORD want = static_cast<DWORD>(bytes.size() - got);
+    if (!ReadFile(file, &bytes[got], want, &n, nullptr) || n == 0) break;
+    got += n;
+  }
+  bytes.resize(got);
+  return bytes;
+}
+
+}  // namespace
+
+std::string Base64FileText(const std::string& path) {
+  uint64_t size = 0;
+  ScopedHandle file = OpenForReading(path, &size);
+  if (!file || size > kMaxWholeFile) return std::string();
+  return Base64Encode(ReadAt(file.get(), 0, static_cast<size_t>(size)));
+}
+
+bool ReadCaptureCommand() {
+  uint64_t size = 0;
+  ScopedHandle file = OpenForReading(TemporaryCapturePath(captureRequest.fileName), &size);
+  if (!file) return false;
+  FilePiece piece = PieceAt(captureRequest.offset, size);
+  std::string bytes;
+  if (piece.length > 0) {
+    bytes = ReadAt(file.get(), piece.offset, static_cast<size_t>(piece.length));
+    if (bytes.empty()) return false;
+    piece.length = bytes.size();
+  }
+  file.reset();
+  WriteEvent("OnCaptureData", PieceDescription(piece), Base64Encode(bytes));
+  EndProcess(0);
+}
+
+}  // namespace kv
