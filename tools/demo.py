@@ -115,8 +115,8 @@ def interactive_capture():
 
 def annotated_capture():
     """An interactive capture annotated like a user would: a region over
-    the windows, a rectangle, an arrow, a brush stroke and typed text in
-    their colours, then Complete on the toolbar."""
+    the windows adjusted by keys, a rectangle, an arrow, a brush stroke, a
+    mosaic and typed text, then Complete on the toolbar."""
     import xdo
     region = (40, 40, 1000, 440)
     host = RunningHost({"Command": "Capture", "FileName": "demo-annotated.png"})
@@ -125,7 +125,16 @@ def annotated_capture():
         while kvharness.probe("find-window", "KvVovoDodereWnd") != 0 and time.time() < deadline:
             time.sleep(0.2)
         time.sleep(0.6)  # its first timer tick makes releases count
-        xdo.drag([(region[0] - 1, region[1] - 1), region[:2], region[2:]])
+        # Dragged 10 pixels short on the left and bottom, then set right by
+        # keys: Shift+Right moves it 10 pixels, Ctrl+Down ten times brings
+        # the bottom edge down.
+        xdo.drag([(region[0] - 11, region[1] - 1), (region[0] - 10, region[1]),
+                  (region[2] - 10, region[3] - 10)])
+        xdo.key("shift+Right")
+        for _ in range(10):
+            xdo.key("ctrl+Down", settle=0.05)
+        time.sleep(0.3)
+        screenshot("annotated-0-keys.png")
         toolbar = xdo.Toolbar(region)
         toolbar.use("rectangle", (255, 0, 0), 5)
         xdo.drag([(55, 50), (56, 51), (370, 290)])
@@ -133,6 +142,8 @@ def annotated_capture():
         xdo.drag([(560, 380), (561, 381), (420, 250)])
         toolbar.use("brush", (255, 0, 255), 2)
         xdo.drag([(760, 130), (790, 170), (840, 120), (890, 190), (940, 140)])
+        toolbar.use("mosaic", pen=5)
+        xdo.drag([(700, 60), (701, 61), (990, 250)])
         toolbar.use("text", (0, 0, 0))
         xdo.drag([(600, 360), (601, 361), (980, 420)])
         xdo.xdo("type", "--delay", 30, "The clock, marked for the demo")
