@@ -5,11 +5,13 @@
 // pointer move that extends a long brush stroke over the whole screen, and
 // the memory a long annotation session holds.
 //   overlay_paint_bench [moves] [stroke points] [annotations]
+//   overlay_paint_bench soak [moves] [annotations]
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include <psapi.h>
@@ -149,9 +151,92 @@ void AnnotationSession(int count) {
   std::printf("after undoing all: private memory %.1f MB\n", MegaBytes(Memory().PagefileUsage));
 }
 
+// The soak: one session of `moves` pointer moves over a region covering
+// the screen, an annotation of each tool in turn every moves / annotations
+// moves, undo back to the plain region, then Complete. Prints the memory
+// before the first annotation and at the end, and whether the completed
+// picture is the plain region again.
+int Soak(int moves, int annotations) {
+  HWND notify = kvtest::CreateNotifyWindow();
+  kv::StartOverlay(notify, "soak.png");
+  kv::OverlayState& o = kv::overlayState;
+  if (!o.overlayWindow) return 1;
+  kvtest::Pump(300);
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  o.selection = kv::Rect{0, 0, w, h};
+  o.selected = true;
+  o.selectPhase = 2;
+  o.ready = true;
+  kv::ComposeRegion();
+  const kv::ScopedBitmap plain(std::move(o.composedImage));
+  const PROCESS_MEMORY_COUNTERS before = Memory();
+  const UINT tools[] = {kv::kCmdAddRectangle, kv::kCmdAddEllipse, kv::kCmdAddArrow,
+                        kv::kCmdBrushTool,    kv::kCmdAddMosaic,  kv::kCmdAddText};
+  const int every = std::max(1, moves / annotations);
+  int made = 0;
+  for (int i = 0; i < moves; ++i) {
+    const POINT p = StrokePoint(i, w, h);
+    if (i % every == 0 && made < annotations) {
+      const UINT tool = tools[made % 6];
+      SendMessageA(o.overlayWindow, WM_COMMAND, tool, 0);
+      const POINT end{p.x + 40 + made % 90, p.y + 30 + made % 70};
+      SendPointer(WM_LBUTTONDOWN, MK_LBUTTON, p);
+      SendPointer(WM_MOUSEMOVE, MK_LBUTTON, {p.x + 1, p.y + 1});
+      SendPointer(WM_MOUSEMOVE, MK_LBUTTON, end);
+      SendPointer(WM_LBUTTONUP, 0, end);
+      if (tool == kv::kCmdAddText) {
+        SetWindowTextW(o.textEdit, L"soak \x622A\x56FE");
+        SetFocus(o.overlayWindow);  // commits the text
+      }
+      ++made;
+    } else {
+      SendPointer(WM_MOUSEMOVE, 0, p);
+    }
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  }
+  const PROCESS_MEMORY_COUNTERS annotated = Memory();
+  const size_t entries = o.snapshotStack.size();
+  while (!o.snapshotStack.empty()) kv::UndoAnnotation();
+  // One more annotation forgets what redo kept; undone again, the region
+  // is plain.
+  SendMessageA(o.overlayWindow, WM_COMMAND, kv::kCmdAddRectangle, 0);
+  SendPointer(WM_LBUTTONDOWN, MK_LBUTTON, {100, 100});
+  SendPointer(WM_MOUSEMOVE, MK_LBUTTON, {160, 150});
+  SendPointer(WM_LBUTTONUP, 0, {160, 150});
+  kv::UndoAnnotation();
+  const PROCESS_MEMORY_COUNTERS undone = Memory();
+  kv::ComposeRegion();
+  GdiFlush();
+  bool right = false;
+  {
+    DIBSECTION a{}, b{};
+    GetObject(plain.get(), sizeof a, &a);
+    GetObject(o.composedImage.get(), sizeof b, &b);
+    right = a.dsBm.bmHeight == b.dsBm.bmHeight && a.dsBm.bmWidthBytes == b.dsBm.bmWidthBytes &&
+            std::memcmp(a.dsBm.bmBits, b.dsBm.bmBits,
+                        size_t(a.dsBm.bmWidthBytes) * a.dsBm.bmHeight) == 0;
+  }
+  kv::CompleteCapture();
+  kvtest::Pump(100);
+  const PROCESS_MEMORY_COUNTERS after = Memory();
+  std::printf("soak %dx%d: %d moves, %zu annotations; private memory: %.1f MB before the "
+              "first, %.1f MB with all, %.1f MB undone with redo forgotten (%+.1f MB), "
+              "%.1f MB after completing (the clipboard keeps its copy); completed picture "
+              "equals the plain region: %s\n",
+              w, h, moves, entries, MegaBytes(before.PagefileUsage),
+              MegaBytes(annotated.PagefileUsage), MegaBytes(undone.PagefileUsage),
+              MegaBytes(undone.PagefileUsage) - MegaBytes(before.PagefileUsage),
+              MegaBytes(after.PagefileUsage), right ? "yes" : "NO");
+  return right ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "soak") == 0) {
+    return Soak(argc > 2 ? std::atoi(argv[2]) : 5000, argc > 3 ? std::atoi(argv[3]) : 200);
+  }
   const int moves = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
   const int strokePoints = argc > 2 ? std::max(2, std::atoi(argv[2])) : 3000;
   const int annotations = argc > 3 ? std::max(1, std::atoi(argv[3])) : 200;
