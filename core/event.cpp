@@ -1,13 +1,24 @@
 #include "core/event.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "core/base64.h"
 
 namespace kv {
 
-std::string JsonQuote(const std::string& value) {
+namespace {
+
+// Bytes that JsonQuote writes for `c`.
+size_t EscapedLength(unsigned char c) {
+  switch (c) {
+    case '"': case '\\': case '\b': case '\t': case '\n': case '\f': case '\r': return 2;
+    default: return c < 0x20 ? 6 : 1;
+  }
+}
+
+void AppendQuoted(std::string& out, const std::string& value) {
   static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(value.size() + 2);
   out.push_back('"');
   for (unsigned char c : value) {
     switch (c) {
@@ -29,46 +40,54 @@ std::string JsonQuote(const std::string& value) {
     }
   }
   out.push_back('"');
-  return out;
 }
 
-namespace {
-// Bytes that JsonQuote writes for `c`.
-size_t EscapedLength(unsigned char c) {
-  switch (c) {
-    case '"': case '\\': case '\b': case '\t': case '\n': case '\f': case '\r': return 2;
-    default: return c < 0x20 ? 6 : 1;
+const char kNameKey[] = "{\"EventName\":";
+const char kArg1Key[] = ",\"arg1\":";
+const char kArg2Key[] = ",\"arg2\":";
+const char kEnd[] = "}\n";
+
+// The text's size with arg2 given as the size of its quoted form (0: left out).
+size_t TextSize(const std::string& name, const std::string& arg1, size_t quotedArg2) {
+  size_t n = std::strlen(kNameKey) + QuotedSize(name) + std::strlen(kEnd);
+  if (!arg1.empty()) n += std::strlen(kArg1Key) + QuotedSize(arg1);
+  if (quotedArg2) n += std::strlen(kArg2Key) + quotedArg2;
+  return n;
+}
+
+void Append(std::string& out, const std::string& name, const std::string& arg1,
+            const std::string* arg2) {
+  out += kNameKey;
+  AppendQuoted(out, name);
+  if (!arg1.empty()) {
+    out += kArg1Key;
+    AppendQuoted(out, arg1);
   }
-}
-
-std::string Build(const std::string& name, const std::string& arg1,
-                  const std::string* arg2) {
-  std::string out = "{\"EventName\":" + JsonQuote(name);
-  if (!arg1.empty()) out += ",\"arg1\":" + JsonQuote(arg1);
-  if (arg2) out += ",\"arg2\":" + JsonQuote(*arg2);
-  out += "}\n";
-  return out;
-}
-}  // namespace
-
-std::string EventText(const std::string& name, const std::string& arg1,
-                      const std::string& arg2) {
-  return Build(name, arg1, arg2.empty() ? nullptr : &arg2);
-}
-
-std::string EventTextLimited(const std::string& name, const std::string& arg1,
-                             const std::string& arg2, size_t limit) {
-  std::string text = EventText(name, arg1, arg2);
-  if (text.size() <= limit) return text;
-  if (!arg2.empty()) {
-    const std::string empty;
-    text = Build(name, arg1, &empty);
-    if (text.size() <= limit) return text;
+  if (arg2) {
+    out += kArg2Key;
+    AppendQuoted(out, *arg2);
   }
-  if (arg1.empty()) return text;  // only an absurd event name gets here
+  out += kEnd;
+}
 
+// The event text with the size rule, appended to `out` in one pass.
+void AppendLimited(std::string& out, const std::string& name, const std::string& arg1,
+                   const std::string& arg2, bool arg2Withheld, size_t limit) {
+  const std::string empty;
+  const bool hasArg2 = arg2Withheld || !arg2.empty();
+  if (!arg2Withheld) {
+    const size_t full = TextSize(name, arg1, arg2.empty() ? 0 : QuotedSize(arg2));
+    if (full <= limit) {
+      out.reserve(out.size() + full);
+      return Append(out, name, arg1, arg2.empty() ? nullptr : &arg2);
+    }
+  }
+  if (hasArg2 && TextSize(name, arg1, 2) <= limit) return Append(out, name, arg1, &empty);
+  if (arg1.empty()) return Append(out, name, arg1, hasArg2 ? &empty : nullptr);
+
+  // arg1 is cut at a character boundary so that the text fits.
   const std::string mark = kTruncatedMark;
-  const size_t fixed = Build(name, "", &mark).size() + std::strlen(",\"arg1\":\"\"");
+  const size_t fixed = TextSize(name, "", QuotedSize(mark)) + std::strlen(",\"arg1\":\"\"");
   const size_t room = fixed < limit ? limit - fixed : 0;
   size_t used = 0, keep = 0;
   for (size_t i = 0; i < arg1.size() && used <= room; ++i) {
@@ -77,7 +96,56 @@ std::string EventTextLimited(const std::string& name, const std::string& arg1,
     used += EscapedLength(c);
   }
   if (used <= room) keep = arg1.size();
-  return Build(name, arg1.substr(0, keep), &mark);
+  Append(out, name, arg1.substr(0, keep), &mark);
+}
+
+}  // namespace
+
+size_t QuotedSize(const std::string& value) {
+  size_t n = 2;
+  for (unsigned char c : value) n += EscapedLength(c);
+  return n;
+}
+
+size_t QuotedBase64Size(size_t fileSize) {
+  const size_t text = Base64EncodedSize(fileSize);
+  const size_t lineBreaks = (fileSize / 3) / 19;  // one CR LF per 76 characters
+  return 2 + text + 2 * lineBreaks;              // each of CR and LF escaped
+}
+
+std::string JsonQuote(const std::string& value) {
+  std::string out;
+  out.reserve(QuotedSize(value));
+  AppendQuoted(out, value);
+  return out;
+}
+
+std::string EventText(const std::string& name, const std::string& arg1,
+                      const std::string& arg2) {
+  std::string out;
+  Append(out, name, arg1, arg2.empty() ? nullptr : &arg2);
+  return out;
+}
+
+std::string EventTextLimited(const std::string& name, const std::string& arg1,
+                             const std::string& arg2, size_t limit) {
+  std::string out;
+  AppendLimited(out, name, arg1, arg2, false, limit);
+  return out;
+}
+
+bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2,
+               size_t limit) {
+  return TextSize(name, arg1, quotedArg2) <= limit;
+}
+
+std::string FramedEvent(const std::string& name, const std::string& arg1,
+                        const std::string& arg2, bool arg2Withheld, size_t limit) {
+  std::string out(4, '\0');
+  AppendLimited(out, name, arg1, arg2, arg2Withheld, limit);
+  const uint32_t n = static_cast<uint32_t>(out.size() - 4);
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+  return out;
 }
 
 }  // namespace kv

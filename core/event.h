@@ -22,6 +22,23 @@ std::string EventText(const std::string& name, const std::string& arg1,
 std::string EventTextLimited(const std::string& name, const std::string& arg1,
                              const std::string& arg2, size_t limit);
 
+// The size of JsonQuote(value), without making it.
+size_t QuotedSize(const std::string& value);
+// The size of JsonQuote of the Base64 text of `fileSize` bytes (lines of
+// 76 characters ending in CR LF), without making it.
+size_t QuotedBase64Size(size_t fileSize);
+// Whether the event with an arg2 whose quoted form has `quotedArg2` bytes
+// (0: none) fits in `limit` bytes.
+bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2,
+               size_t limit);
+
+// The event framed for the channel (4-byte little-endian length, then
+// EventTextLimited's text), made in one buffer. With `arg2Withheld` arg2
+// is taken as known to be too long (EventFits said so) and was never made:
+// the event is the one the size rule gives for it.
+std::string FramedEvent(const std::string& name, const std::string& arg1,
+                        const std::string& arg2, bool arg2Withheld, size_t limit);
+
 // The arg2 of an event whose arg1 was cut to fit.
 constexpr char kTruncatedMark[] = "truncated";
 

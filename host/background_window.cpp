@@ -11,9 +11,7 @@ HWND backgroundWindow = nullptr;
 
 void OnCaptureDone() {
   if (captureRequest.autoMinimize) RestoreBrowserWindows();
-  std::string path = TemporaryCapturePath(captureRequest.fileName);
-  std::string text = Base64FileText(path);
-  WriteEvent("OnCaptureCompleted", path, text);
+  WriteCaptureEvent(TemporaryCapturePath(captureRequest.fileName));
   EndProcess(0);
 }
 

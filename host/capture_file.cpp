@@ -2,6 +2,9 @@
 // "ReadCapture".
 #include "core/base64.h"
 #include "core/capture_piece.h"
+#include "core/event.h"
+#include "core/framing.h"
+#include "winutil/codepage.h"
 #include "host/host.h"
 #include "output/capture_path.h"
 #include "winutil/scoped_win.h"
@@ -51,6 +54,18 @@ std::string Base64FileText(const std::string& path) {
   ScopedHandle file = OpenForReading(path, &size);
   if (!file || size > kMaxWholeFile) return std::string();
   return Base64Encode(ReadAt(file.get(), 0, static_cast<size_t>(size)));
+}
+
+void WriteCaptureEvent(const std::string& path) {
+  const char kName[] = "OnCaptureCompleted";
+  uint64_t size = 0;
+  if (!OpenForReading(path, &size)) return WriteEvent(kName, path, std::string());
+  // A text the event could not carry is never made (nor the file read).
+  const bool fits = size <= kMaxWholeFile &&
+                    EventFits(kName, AnsiToUtf8(path), QuotedBase64Size(static_cast<size_t>(size)),
+                              kMaxEventBytes);
+  if (!fits) return WriteEvent(kName, path, std::string(), /*arg2Withheld=*/true);
+  WriteEvent(kName, path, Base64FileText(path));
 }
 
 bool ReadCaptureCommand() {

@@ -18,12 +18,33 @@ std::string ReadRequestText(bool* unreadable) {
   return SanitizeUtf8(text);
 }
 
-void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2) {
+namespace {
+
+bool IsAscii(const std::string& s) {
+  for (unsigned char c : s) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+// `s` as UTF-8: itself when it is ASCII (the same in every code page, as
+// the Base64 text of a picture is), else converted into `converted`.
+const std::string& AsUtf8(const std::string& s, std::string& converted) {
+  if (IsAscii(s)) return s;
+  converted = AnsiToUtf8(s);
+  return converted;
+}
+
+}  // namespace
+
+void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2,
+                bool arg2Withheld) {
   // Each value goes to UTF-8 before it is escaped, so that a trail byte of a
   // double-byte code page is never mistaken for a backslash or a quote.
-  std::string text = EventTextLimited(AnsiToUtf8(eventName), AnsiToUtf8(arg1),
-                                      AnsiToUtf8(arg2), kMaxEventBytes);
-  std::string frame = FrameMessage(text);
+  std::string name8, arg18, arg28;
+  const std::string frame =
+      FramedEvent(AsUtf8(eventName, name8), AsUtf8(arg1, arg18), AsUtf8(arg2, arg28),
+                  arg2Withheld, kMaxEventBytes);
   _setmode(_fileno(stdout), _O_BINARY);
   std::clearerr(stdout);
   std::fwrite(frame.data(), 1, frame.size(), stdout);

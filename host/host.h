@@ -31,7 +31,10 @@ extern HINSTANCE hostInstance;
 // frame that cannot be taken (a length beyond any sane request).
 std::string ReadRequestText(bool* unreadable);
 // Writes one event frame; texts in the ANSI code page. Never fails visibly.
-void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2);
+// With `arg2Withheld`, arg2 is known to be too long for a message and was
+// not made: it is sent present and empty, as the size rule sends it.
+void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2,
+                bool arg2Withheld = false);
 
 // Fills captureRequest from the request text; false when the text is not a
 // usable request (every field then keeps its default).
@@ -42,6 +45,9 @@ bool ParseRequest(const std::string& utf8Text);
 
 // Base64 text of a file's bytes; "" when it cannot be read.
 std::string Base64FileText(const std::string& path);
+// Writes "OnCaptureCompleted" for the capture file at `path`: its Base64
+// text when the event can carry it, made only then.
+void WriteCaptureEvent(const std::string& path);
 
 // "ReadCapture": writes "OnCaptureData" with the piece of the capture file
 // at the request's "Offset" and ends the process with 0. Returns false when

@@ -88,6 +88,33 @@ GetSaveFileNameFn SaveFileDialog() {
   return fn;
 }
 
+// A GDI+ bitmap over the pixels of a 24- or 32-bit section, without copying
+// them (a large capture is not held twice); null for any other bitmap. The
+// section must outlive the GDI+ bitmap.
+gp::GpBitmap* WrapSection(HBITMAP bitmap) {
+  DIBSECTION section{};
+  if (GetObject(bitmap, sizeof section, &section) != sizeof section) return nullptr;
+  const BITMAPINFOHEADER& h = section.dsBmih;
+  if (!section.dsBm.bmBits || h.biCompression != BI_RGB ||
+      (h.biBitCount != 24 && h.biBitCount != 32)) {
+    return nullptr;
+  }
+  GdiFlush();  // drawing queued on the section has landed
+  const int width = section.dsBm.bmWidth, height = section.dsBm.bmHeight;
+  INT stride = section.dsBm.bmWidthBytes;
+  auto* first = static_cast<BYTE*>(section.dsBm.bmBits);
+  if (h.biHeight > 0) {  // bottom-up: the top row is the last one in memory
+    first += static_cast<size_t>(height - 1) * stride;
+    stride = -stride;
+  }
+  const gp::PixelFormat format = h.biBitCount == 32 ? PixelFormat32bppRGB : PixelFormat24bppRGB;
+  gp::GpBitmap* image = nullptr;
+  if (flat::GdipCreateBitmapFromScan0(width, height, stride, format, first, &image) != gp::Ok) {
+    return nullptr;
+  }
+  return image;
+}
+
 }  // namespace
 
 HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
@@ -98,8 +125,10 @@ HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
   if (!FindEncoder(path, &clsid, &failure)) return failure;
   std::wstring widePath = AnsiToWide(path);
   if (widePath.empty()) return E_INVALIDARG;
-  gp::GpBitmap* image = nullptr;
-  if (flat::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != gp::Ok || !image) return E_FAIL;
+  gp::GpBitmap* image = WrapSection(bitmap);
+  if (!image && (flat::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != gp::Ok || !image)) {
+    return E_FAIL;
+  }
   gp::GpStatus status = flat::GdipSaveImageToFile(image, widePath.c_str(), &clsid, nullptr);
   flat::GdipDisposeImage(image);
   return status == gp::Ok ? S_OK : E_FAIL;

@@ -71,9 +71,13 @@ bool TakeSnapshots() {
   if (!desktop) return false;
   o.screenSnapshot.reset(
       CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
-  o.dimmedSnapshot.reset(
-      CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
-  if (!o.screenSnapshot || !o.dimmedSnapshot) return false;
+  if (!o.screenSnapshot) return false;
+  // The screen is read once: the copy to be darkened comes from memory.
+  ScopedMemDC source(CreateCompatibleDC(desktop.get()));
+  if (!source) return false;
+  ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
+  o.dimmedSnapshot.reset(CaptureScreenArea(source.get(), 0, 0, w, h));
+  if (!o.dimmedSnapshot) return false;
   ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
   if (!mem) return false;
   ScopedSelect select(mem.get(), o.dimmedSnapshot.get());

@@ -19,16 +19,32 @@ bool IsCapturableSize(int width, int height) {
   return width > 0 && height > 0 && static_cast<long long>(width) * height <= kMaxCapturePixels;
 }
 
-// A new bitmap compatible with sourceDC, filled by draw(memory DC).
-template <typename Draw>
-HBITMAP DrawnBitmap(HDC sourceDC, int width, int height, Draw draw) {
+// A new bitmap made by create(sourceDC, width, height), filled by
+// draw(memory DC).
+template <typename Create, typename Draw>
+HBITMAP DrawnBitmap(HDC sourceDC, int width, int height, Create create, Draw draw) {
   ScopedMemDC memDC(CreateCompatibleDC(sourceDC));
   if (!memDC) return nullptr;
-  HBITMAP bitmap = CreateCompatibleBitmap(sourceDC, width, height);
+  HBITMAP bitmap = create(sourceDC, width, height);
   if (!bitmap) return nullptr;
   ScopedSelect select(memDC.get(), bitmap);
   draw(memDC.get());
   return bitmap;
+}
+
+// A 32-bit section: the encoder reads its pixels where they lie, so a
+// large capture is held once, not copied again for encoding. Bottom-up, the
+// one row order whose header every platform reports alike.
+HBITMAP CreateCaptureSection(HDC sourceDC, int width, int height) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  return CreateDIBSection(sourceDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
 // The pixels of the screen rectangle (x, y, width, height) that lie on the
@@ -36,7 +52,7 @@ HBITMAP DrawnBitmap(HDC sourceDC, int width, int height, Draw draw) {
 // black. (The platform may deliver nothing at all for a source that is
 // partly off the screen.)
 HBITMAP CaptureOnScreenPart(HDC desktopDC, int x, int y, int width, int height) {
-  return DrawnBitmap(desktopDC, width, height, [&](HDC memDC) {
+  return DrawnBitmap(desktopDC, width, height, CreateCaptureSection, [&](HDC memDC) {
     PatBlt(memDC, 0, 0, width, height, BLACKNESS);
     long long screenLeft = GetSystemMetrics(SM_XVIRTUALSCREEN);
     long long screenTop = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -56,7 +72,7 @@ HBITMAP CaptureOnScreenPart(HDC desktopDC, int x, int y, int width, int height) 
 }  // namespace
 
 HBITMAP CaptureScreenArea(HDC sourceDC, int x, int y, int width, int height) {
-  return DrawnBitmap(sourceDC, width, height, [&](HDC memDC) {
+  return DrawnBitmap(sourceDC, width, height, CreateCompatibleBitmap, [&](HDC memDC) {
     BitBlt(memDC, 0, 0, width, height, sourceDC, x, y, SRCCOPY);
   });
 }

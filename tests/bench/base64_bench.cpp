@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "core/base64.h"
+#include "core/event.h"
+#include "core/framing.h"
 
 namespace {
 
@@ -32,5 +34,19 @@ void BM_Base64Encode(benchmark::State& state) {
 // 4 KiB, the largest file whose text fits an event (about 780 KB), and a
 // screen-sized bitmap file.
 BENCHMARK(BM_Base64Encode)->Arg(4096)->Arg(786432)->Arg(8 << 20);
+
+// The framed completed event of a capture whose text just fits (about
+// 1 MiB): escaping and framing in one buffer.
+void BM_FramedCaptureEvent(benchmark::State& state) {
+  const auto data = Bytes(780000);
+  const std::string text = kv::Base64Encode(data.data(), data.size());
+  const std::string path = "C:\\Users\\user\\AppData\\Local\\Temp\\KvCapture\\capture.png";
+  for (auto _ : state) {
+    std::string frame = kv::FramedEvent("OnCaptureCompleted", path, text, false, kv::kMaxEventBytes);
+    benchmark::DoNotOptimize(frame.data());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * text.size());
+}
+BENCHMARK(BM_FramedCaptureEvent);
 
 }  // namespace

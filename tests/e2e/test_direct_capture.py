@@ -110,6 +110,21 @@ def test_large_file_leaves_arg2_present_and_empty(scene, capture_folder):
     assert b'"arg2":""' in result.frames[0]
 
 
+def test_the_largest_capture_ends_with_its_event(scene, capture_folder):
+    """8192 x 8192 (the most a capture makes) to a .bmp file of about
+    256 MB: the host neither runs out of memory nor goes silent."""
+    win_folder, folder = capture_folder
+    result = run_host(rect_request(0, 0, 8192, 8192, "huge.bmp"), timeout=240)
+    event = completed(result)
+    assert event == {"EventName": "OnCaptureCompleted", "arg1": win_folder + "huge.bmp",
+                     "arg2": ""}
+    path = folder / "huge.bmp"
+    with Image.open(path) as image:
+        assert image.size == (8192, 8192)
+        assert image.getpixel((8191, 8191))[:3] == (0, 0, 0)  # off the screen: black
+    path.unlink()
+
+
 @pytest.mark.parametrize("w,h", [(0, 10), (10, 0), (0, 0), (-20, 10), (10, -1),
                                  (2147483647, 2147483647)])
 def test_empty_rectangle_reports_a_missing_file(scene, capture_folder, w, h):

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/base64.h"
 #include "core/event.h"
 #include "core/framing.h"
 
@@ -104,6 +105,24 @@ TEST(Event, LongArg1IsCutToFit) {
     std::string kept = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
     EXPECT_TRUE(kept == c.kept) << kept.size() << " bytes kept, expected " << c.kept.size();
   }
+}
+
+// What the capture event needs to know before making any Base64 text.
+TEST(Event, SizesKnownBeforeTheTextIsMade) {
+  for (size_t n : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 114u, 1000u, 800000u}) {
+    const std::string bytes(n, '\xAB');
+    EXPECT_EQ(kv::QuotedBase64Size(n), kv::JsonQuote(kv::Base64Encode(bytes)).size()) << n;
+  }
+  const std::string path = "C:\\Temp\\KvCapture\\c.png";
+  const std::string big = kv::Base64Encode(std::string(900000, 'x'));
+  EXPECT_FALSE(kv::EventFits("OnCaptureCompleted", path, kv::QuotedBase64Size(900000),
+                             kv::kMaxEventBytes));
+  // Withheld, the event is the one the size rule makes from the real text.
+  EXPECT_EQ(kv::FramedEvent("OnCaptureCompleted", path, "", true, kv::kMaxEventBytes),
+            kv::FrameMessage(kv::EventTextLimited("OnCaptureCompleted", path, big,
+                                                  kv::kMaxEventBytes)));
+  EXPECT_EQ(kv::FramedEvent("OnExit", "", "", false, kv::kMaxEventBytes),
+            kv::FrameMessage(kv::EventText("OnExit", "", "")));
 }
 
 }  // namespace
