@@ -6,6 +6,7 @@
 // the memory a long annotation session holds.
 //   overlay_paint_bench [moves] [stroke points] [annotations]
 //   overlay_paint_bench soak [moves] [annotations]
+//   overlay_paint_bench open [runs]
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "annotate/annotate.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
+#include "overlay/screen_copy.h"
 #include "test_support.h"
 
 namespace {
@@ -231,9 +233,47 @@ int Soak(int moves, int annotations) {
   return right ? 0 : 1;
 }
 
+// The overlay's opening, `runs` times: the whole StartOverlay (screen read,
+// darkened copy, window, companions, artwork, tooltip, menu) and, apart,
+// the screen read and the darkening it contains.
+int Open(int runs) {
+  HWND notify = kvtest::CreateNotifyWindow();
+  std::vector<double> whole, read, dim;
+  for (int i = 0; i < runs; ++i) {
+    double start = Now();
+    kv::StartOverlay(notify, "open.png");
+    whole.push_back(Now() - start);
+    kv::OverlayState& o = kv::overlayState;
+    if (!o.overlayWindow) return 1;
+    const int w = o.ScreenWidth(), h = o.ScreenHeight();
+    {
+      kv::ScopedGetDC desktop(GetDesktopWindow());
+      start = Now();
+      kv::ScopedBitmap copy(kv::CaptureScreenArea(desktop.get(), o.screenRect.left,
+                                                  o.screenRect.top, w, h));
+      read.push_back(Now() - start);
+      kv::ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
+      kv::ScopedSelect select(mem.get(), copy.get());
+      start = Now();
+      kv::DimBitmap(mem.get(), w, h);
+      dim.push_back(Now() - start);
+    }
+    kvtest::Pump(50);
+    kv::CancelCapture();
+    kvtest::Pump(50);
+  }
+  Report("open: StartOverlay", whole);
+  Report("open: screen read", read);
+  Report("open: darkening", dim);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "open") == 0) {
+    return Open(argc > 2 ? std::atoi(argv[2]) : 10);
+  }
   if (argc > 1 && std::strcmp(argv[1], "soak") == 0) {
     return Soak(argc > 2 ? std::atoi(argv[2]) : 5000, argc > 3 ? std::atoi(argv[3]) : 200);
   }
