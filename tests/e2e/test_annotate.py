@@ -5,12 +5,14 @@ pointer and the keyboard, undo, Save As, and the picture that comes out.
 The screen shows the position pattern (xdo.pattern_at), so every pixel of
 the completed picture that is not an annotation tells where it was taken.
 """
+import io
 import subprocess
 
 from PIL import Image, ImageChops
 
 import xdo
-from kvharness import run_wine
+from browser_server import UploadServer, multipart_fields
+from kvharness import run_host, run_wine
 from xdo import (OVERLAYWIN_EXE, Toolbar, assert_matches_reference, click, completed_image,
                  drag, fix_region, key, move, pattern_at, screenshot)
 
@@ -93,6 +95,16 @@ def test_shapes_in_their_colours_and_pens_undo_and_save_as(capture, tmp_path):
 
     # Save As took the same picture and left the annotations in place.
     assert ImageChops.difference(Image.open(saved).convert("RGB"), image).getbbox() is None
+
+    # And the upload of the capture carries the annotated picture.
+    with UploadServer() as server:
+        result = run_host({"Command": "Upload", "PostUrl": server.url("/up"),
+                           "FileName": "interactive.png"})
+        assert result.event["EventName"] == "OnUploadCompleted", result
+        (upload,) = server.uploads
+    (_, _, _, sent), = [f for f in multipart_fields(upload.headers["Content-Type"], upload.body)
+                        if f[1]]
+    assert ImageChops.difference(Image.open(io.BytesIO(sent)).convert("RGB"), image).getbbox() is None
 
 
 def save_as_open():
