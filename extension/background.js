@@ -104,7 +104,25 @@ async function buildRequest(command, extra) {
   return { request: P.captureRequest(command, options, language(), extra && extra.fields) };
 }
 
-// Runs one command; returns the outcome that was recorded.
+// Asks the host and makes the outcome of its answer.
+async function carryOut(command, request) {
+  const answer = await callHost(request);
+  if (answer.error) return { kind: classifyError(answer.error), detail: answer.error };
+  let outcome = P.interpretEvent(answer.event, command);
+  if (outcome.kind === "captured") {
+    const { image, ...rest } = outcome;
+    outcome = Object.assign(rest, { bytes: P.base64ToBytes(image) });
+  } else if (outcome.kind === "tooLarge") {
+    outcome = await readLargeCapture(outcome);
+  }
+  if (outcome.kind === "captured") outcome = await keepPicture(outcome);
+  return outcome;
+}
+
+// Runs one command; returns the outcome that was recorded. Whatever
+// happens on the way (a failing call, a storage write refused), the busy
+// mark is taken away again, so the popup never stays "Capturing..." until
+// the worker restarts.
 async function run(command, extra) {
   const { busy } = await chrome.storage.session.get("busy");
   if (busy) return { kind: "busy", command: busy };
@@ -115,23 +133,25 @@ async function run(command, extra) {
     return outcome;
   }
   await chrome.storage.session.set({ busy: command });
-  const answer = await callHost(built.request);
   let outcome;
-  if (answer.error) {
-    outcome = { kind: classifyError(answer.error), detail: answer.error };
-  } else {
-    outcome = P.interpretEvent(answer.event);
-    if (outcome.kind === "captured") {
-      const { image, ...rest } = outcome;
-      outcome = Object.assign(rest, { bytes: P.base64ToBytes(image) });
-    } else if (outcome.kind === "tooLarge") {
-      outcome = await readLargeCapture(outcome);
-    }
-    if (outcome.kind === "captured") outcome = await keepPicture(outcome);
+  try {
+    outcome = await carryOut(command, built.request);
+    await record(command, outcome);
+  } catch (e) {
+    const detail = String((e && e.message) || e);
+    outcome = { kind: "notRecorded", detail };
+    await chrome.storage.session.set({ busy: "", result: { command, at: Date.now(), ...outcome } })
+      .catch(() => chrome.storage.session.set({ busy: "" }))
+      .catch(() => {});
   }
-  await record(command, outcome);
   return outcome;
 }
+
+// The keyboard shortcut (commands API): an interactive capture, as the
+// popup's first button starts it.
+chrome.commands.onCommand.addListener((name) => {
+  if (name === "start-capture") run("StartCapture");
+});
 
 // {type: "run", command, fields?}: answered at once; the outcome arrives in
 // storage. {type: "runAndWait", ...}: answered with the outcome.

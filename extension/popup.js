@@ -21,9 +21,12 @@ function describe(result) {
     case "captureChanged": return [msg("resultCaptureChanged"), "warning"];
     case "noPicture": return [msg("resultNoPicture"), "error"];
     case "canceled": return [msg("resultCanceled"), "ok"];
-    case "uploaded": return [msg("resultUploaded"), "ok"];
+    // The host cannot know the HTTP status: the server's own words decide.
+    case "uploaded": return [msg("resultServerAnswered"), "info"];
     case "uploadFailed": return [msg("resultUploadFailed"), "error"];
     case "refused": return [msg("resultRefused"), "error"];
+    case "uploadRefused": return [msg("resultUploadRefused"), "error"];
+    case "notRecorded": return [msg("resultNotRecorded", result.detail || ""), "error"];
     case "noAnswer": return [msg("resultNoAnswer"), "error"];
     case "brokenAnswer": return [msg("resultBrokenAnswer"), "error"];
     case "hostMissing": return [msg("resultHostMissing", result.detail || ""), "error"];
@@ -160,5 +163,17 @@ chrome.storage.onChanged.addListener((changes, area) => {
   if (area === "session") refresh();
 });
 
+// The keyboard shortcut as the browser has it (the user may change it on
+// the browser's shortcuts page, or have none).
+async function showShortcut() {
+  const commands = await chrome.commands.getAll().catch(() => []);
+  const command = commands.find((c) => c.name === "start-capture");
+  const keys = command && command.shortcut;
+  const note = document.getElementById("shortcut");
+  note.dataset.keys = keys || "";
+  note.textContent = keys ? msg("shortcutIs", keys) : msg("shortcutNone");
+}
+
 chrome.action.setBadgeText({ text: "" });
+showShortcut();
 refresh();

@@ -175,9 +175,11 @@
   //   kind "noPicture" : the capture reported no readable file
   //   kind "canceled", "uploaded" (answer, truncated), "uploadFailed",
   //   kind "refused"   : the host could not carry out the request ("OnExit")
+  //   kind "uploadRefused": the same for an upload (`command` "Upload"): no
+  //                      capture file yet, or an address the host refused
   //   kind "noAnswer"  : no event (host busy with another request, or gone)
   //   kind "unknown"   : an event this extension does not know
-  function interpretEvent(event) {
+  function interpretEvent(event, command) {
     if (!event || typeof event !== "object" || typeof event.EventName !== "string") {
       return { kind: "noAnswer" };
     }
@@ -204,7 +206,7 @@
       case "OnUploadFailed":
         return { kind: "uploadFailed" };
       case "OnExit":
-        return { kind: "refused" };
+        return { kind: command === "Upload" ? "uploadRefused" : "refused" };
       default:
         return { kind: "unknown", name: event.EventName };
     }

@@ -14,9 +14,15 @@ namespace kv {
 
 namespace {
 
+// A browser window minimised by MinimizeBrowserWindows, for the restore.
+struct MinimizedBrowser {
+  HWND window = nullptr;
+  bool wasMaximized = false;
+};
+
 // Remembered by MinimizeBrowserWindows for the restore.
-HWND minimizedBrowser = nullptr;
-bool browserWasMaximized = false;
+MinimizedBrowser minimizedBrowser;  // the recognised frame
+MinimizedBrowser minimizedCaller;   // the top-level window of callerWindow
 HWND minimizedTarget = nullptr;
 
 constexpr DWORD kPause = 200;             // ms, for the minimising animation
@@ -171,19 +177,52 @@ HWND FindBrowserFrame() {
   return frame;
 }
 
+namespace {
+
+// The top-level window of the caller's window when the host may minimise
+// it: a visible window of another process that is not minimised already
+// and is not the recognised frame.
+HWND CallerTopLevel(HWND frame) {
+  if (!callerWindow || !IsWindow(callerWindow)) return nullptr;
+  HWND top = TopLevelAncestor(callerWindow);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(top, &owner);
+  if (owner == 0 || owner == GetCurrentProcessId()) return nullptr;
+  if (!IsWindowVisible(top) || IsIconic(top) || top == frame) return nullptr;
+  return top;
+}
+
+void MinimizeBrowser(MinimizedBrowser* record, HWND window) {
+  record->window = window;
+  record->wasMaximized = IsZoomed(window) != FALSE;
+  SendSysCommand(window, SC_MINIMIZE);
+  ShowWindowAsync(window, SW_MINIMIZE);  // never waits on a hung browser
+}
+
+void RestoreBrowser(MinimizedBrowser* record) {
+  if (!record->window) return;
+  SendSysCommand(record->window, record->wasMaximized ? SC_MAXIMIZE : SC_RESTORE);
+  *record = MinimizedBrowser();
+}
+
+}  // namespace
+
+HWND callerWindow = nullptr;
+
 DWORD MinimizeBrowserWindowsNoPause(HWND target) {
   DWORD pause = kPause;
-  minimizedBrowser = FindBrowserFrame();
-  if (minimizedBrowser) {
-    browserWasMaximized = IsZoomed(minimizedBrowser) != FALSE;
-    SendSysCommand(minimizedBrowser, SC_MINIMIZE);
-    ShowWindowAsync(minimizedBrowser, SW_MINIMIZE);  // never waits on a hung browser
-    pause = kPauseWithBrowser;
-  }
+  HWND frame = FindBrowserFrame();
+  if (frame) MinimizeBrowser(&minimizedBrowser, frame);
+  if (HWND caller = CallerTopLevel(frame)) MinimizeBrowser(&minimizedCaller, caller);
+  if (minimizedBrowser.window || minimizedCaller.window) pause = kPauseWithBrowser;
   if (target) {
-    minimizedTarget = TopLevelAncestor(target);
-    SendSysCommand(minimizedTarget, SC_MINIMIZE);
-    ShowWindowAsync(minimizedTarget, SW_MINIMIZE);
+    HWND top = TopLevelAncestor(target);
+    // A window minimised already as a browser window is not minimised twice.
+    if (top != minimizedBrowser.window && top != minimizedCaller.window) {
+      minimizedTarget = top;
+      SendSysCommand(minimizedTarget, SC_MINIMIZE);
+      ShowWindowAsync(minimizedTarget, SW_MINIMIZE);
+    }
   }
   return pause;
 }
@@ -192,7 +231,9 @@ void MinimizeBrowserWindows(HWND target) { Sleep(MinimizeBrowserWindowsNoPause(t
 
 void RestoreBrowserWindows() {
   if (minimizedTarget) SendSysCommand(minimizedTarget, SC_RESTORE);
-  if (minimizedBrowser) SendSysCommand(minimizedBrowser, browserWasMaximized ? SC_MAXIMIZE : SC_RESTORE);
+  minimizedTarget = nullptr;
+  RestoreBrowser(&minimizedCaller);
+  RestoreBrowser(&minimizedBrowser);
 }
 
 void CaptureWindowToFile(const std::string& fileName) {

@@ -15,13 +15,21 @@ void CaptureWindowCommand();
 void CaptureScreenCommand();
 void CaptureRectCommand();
 
+// The browser window that started the host (Chrome names it on the command
+// line with "--parent-window="), or none. Set once, before the command runs.
+extern HWND callerWindow;
+
 // AutoMinimize: minimises the browser frame found among the host's parent
-// processes and the top-level window of `target`, remembers both, pauses.
+// processes, the top-level window of the caller's window (when it is a
+// visible, not minimised window of another process) and the top-level
+// window of `target`, remembers them, pauses.
 void MinimizeBrowserWindows(HWND target);
 // The same without the pause; returns the pause due (ms): 350 when a
-// browser frame was minimised, 200 otherwise.
+// browser window (a recognised frame or the caller's) was minimised, 200
+// otherwise.
 DWORD MinimizeBrowserWindowsNoPause(HWND target);
-// Undoes MinimizeBrowserWindows (nothing when it never ran).
+// Undoes MinimizeBrowserWindows (nothing when it never ran, or ran and was
+// undone already): every road out of the process calls it.
 void RestoreBrowserWindows();
 
 // The first window of class "SE_SogouExplorerFrame" or "360se6_Frame"

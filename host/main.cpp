@@ -1,10 +1,15 @@
 // Entry of the capture host: one request per process.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "core/command_line.h"
 #include "core/languages.h"
 #include "host/capture_commands.h"
 #include "host/host.h"
+#include "host/self_check.h"
 #include "upload/upload.h"
 #include "winutil/codepage.h"
 
@@ -14,17 +19,17 @@ namespace kv {
 
 HINSTANCE hostInstance = nullptr;
 
-void EndProcess(int exitCode) { std::exit(exitCode); }
+// Every road out puts back what AutoMinimize took out of the way.
+void EndProcess(int exitCode) {
+  RestoreBrowserWindows();
+  std::exit(exitCode);
+}
 
 namespace {
 
 // Held for the whole life of the process: closes the gap between the window
 // check of two hosts started at the same moment.
 constexpr char kInstanceMutex[] = "KvCaptureExt.SingleInstance";
-
-bool IsInstallArgument(int argc, char** argv) {
-  return argc > 1 && _stricmp(argv[1], "/install") == 0;
-}
 
 void StartInstallAssistant() {
   char path[MAX_PATH] = {};
@@ -107,7 +112,7 @@ bool RunCommand(const std::string& command) {
   ExitWithEvent();
 }
 
-int MessageLoop() {
+void MessageLoop() {
   MSG msg;
   // Unicode retrieval: characters typed into the text tool's box (a
   // Unicode window) reach it intact on any code page.
@@ -115,7 +120,6 @@ int MessageLoop() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return 0;
 }
 
 }  // namespace
@@ -123,10 +127,16 @@ int MessageLoop() {
 
 int main(int argc, char** argv) {
   using namespace kv;
-  if (IsInstallArgument(argc, argv)) {
+  HostCommandLine commandLine = ParseHostCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (commandLine.mode == HostMode::kInstall) {
     StartInstallAssistant();
     return 0;
   }
+  if (commandLine.mode == HostMode::kCheck) return RunSelfCheck(commandLine.checkLanguage);
+  // A handle that does not fit this build's pointers names no window.
+  uintptr_t handle = static_cast<uintptr_t>(commandLine.parentWindow);
+  if (handle == commandLine.parentWindow)
+    callerWindow = reinterpret_cast<HWND>(handle);
   if (AnotherHostRunning()) return -1;
   hostInstance = GetModuleHandleA(nullptr);
   backgroundWindow = CreateBackgroundWindow();
@@ -137,5 +147,6 @@ int main(int argc, char** argv) {
   if (unreadable || !ParseRequest(text)) ExitWithEvent();
   SelectLanguage();
   RunCommand(captureRequest.command);
-  return MessageLoop();
+  MessageLoop();
+  EndProcess(0);
 }

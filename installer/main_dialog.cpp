@@ -106,6 +106,16 @@ bool LaunchBrowserOnExtensionsPage(HWND dialog) {
   return true;
 }
 
+std::wstring ExtensionFolderPath() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return std::wstring();
+  std::wstring folder(path, n);
+  size_t slash = folder.find_last_of(L'\\');
+  if (slash == std::wstring::npos) return std::wstring();
+  return folder.substr(0, slash + 1) + L"extension";
+}
+
 // ---- CMainDlg ---------------------------------------------------------------
 
 CMainDlg::CMainDlg() : CDialogBase(IDD_MAINDLG) {}
@@ -148,6 +158,7 @@ LRESULT CMainDlg::OnInitDialog() {
   pictureBox_.SetPackageMissingHandler([this] { ShowPackageMissing(); });
   ShowPicture();
   noteText_ = WindowText(Item(IDC_NOTE));
+  unpackedHintText_ = WindowText(Item(IDC_UNPACKED_HINT));
   const std::string package = PackagePath();
   DWORD attributes = package.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(package.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -187,6 +198,29 @@ void CMainDlg::ShowPicture() {
 
 bool CMainDlg::LaunchBrowser() { return LaunchBrowserOnExtensionsPage(hwnd()); }
 
+bool CMainDlg::OpenFolder(const std::wstring& folder) {
+  // The shell's file manager (Explorer) shows the folder.
+  auto opened = reinterpret_cast<INT_PTR>(
+      ShellExecuteW(hwnd(), L"open", L"explorer.exe", folder.c_str(), nullptr, SW_SHOWNORMAL));
+  return opened > 32;
+}
+
+void CMainDlg::OnOpenExtensionFolder() {
+  const std::wstring folder = ExtensionFolderPath();
+  DWORD attributes = folder.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(folder.c_str());
+  bool present = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  // A folder that is not there (or will not open) is said, not silently
+  // ignored; one that opens later puts the hint back.
+  if (present && OpenFolder(folder)) {
+    if (folderMissing_) {
+      folderMissing_ = false;
+      SetWindowTextW(Item(IDC_UNPACKED_HINT), unpackedHintText_.c_str());
+    }
+  } else {
+    ShowWarning(IDC_UNPACKED_HINT, IDS_FOLDER_MISSING, &folderMissing_);
+  }
+}
+
 void CMainDlg::OpenExtensionsPage() {
   if (LaunchBrowser()) {
     if (browserMissing_) {
@@ -207,6 +241,10 @@ void CMainDlg::ShowWarning(int control, UINT textId, bool* flag) {
 void CMainDlg::ShowPackageMissing() { ShowWarning(IDC_HINT, IDS_PACKAGE_MISSING, &packageMissing_); }
 
 bool CMainDlg::OnCommand(int id) {
+  if (id == IDC_OPEN_FOLDER) {
+    OnOpenExtensionFolder();
+    return true;
+  }
   if (id != IDOK && id != IDCANCEL) return false;
   EndDialog(0);
   return true;
@@ -231,7 +269,8 @@ bool CMainDlg::OnCtlColorStatic(HDC dc, HWND control, LRESULT& result) {
     result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
     return true;
   }
-  if ((id == IDC_HINT && packageMissing_) || (id == IDC_NOTE && browserMissing_)) {
+  if ((id == IDC_HINT && packageMissing_) || (id == IDC_NOTE && browserMissing_) ||
+      (id == IDC_UNPACKED_HINT && folderMissing_)) {
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kWarningColour);
     result = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));

@@ -19,6 +19,9 @@ std::string BrowserPath();
 // pastes "chrome://extensions" into it and presses Return. False (and
 // nothing pasted or typed) when the browser could not be started.
 bool LaunchBrowserOnExtensionsPage(HWND dialog);
+// The unpacked extension beside the program ("<folder>\\extension"), for
+// the browser's "Load unpacked"; "" when the program's path is unknown.
+std::wstring ExtensionFolderPath();
 
 class CMainDlg : public CDialogBase {
  public:
@@ -31,12 +34,15 @@ class CMainDlg : public CDialogBase {
   HFONT linkFont() const { return linkFont_.get(); }
   bool packageMissing() const { return packageMissing_; }
   bool browserMissing() const { return browserMissing_; }
+  bool folderMissing() const { return folderMissing_; }
 
  protected:
   bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
   // Opens the browser on its extensions page; true when it started.
   virtual bool LaunchBrowser();
+  // Shows the unpacked extension's folder; true when it opened.
+  virtual bool OpenFolder(const std::wstring& folder);
 
  private:
   LRESULT OnInitDialog();
@@ -50,6 +56,7 @@ class CMainDlg : public CDialogBase {
   void SetIcons();
   void ShowPicture();
   void OpenExtensionsPage();
+  void OnOpenExtensionFolder();
   void ShowWarning(int control, UINT textId, bool* flag);
   void ShowPackageMissing();
   // Deletes the link label's font (it is made again on the next paint).
@@ -62,7 +69,9 @@ class CMainDlg : public CDialogBase {
   HICON smallIcon_ = nullptr;
   bool packageMissing_ = false;
   bool browserMissing_ = false;
+  bool folderMissing_ = false;
   std::wstring noteText_;
+  std::wstring unpackedHintText_;
 };
 
 }  // namespace kv

@@ -9,6 +9,7 @@ import base64
 import io
 import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -28,6 +29,26 @@ def screenshot(name):
     path = OUT / name
     subprocess.run(["sh", "-c", f"xwd -root -silent | convert xwd:- '{path}'"], check=False)
     return path
+
+
+def indented(output):
+    return "\n".join("      " + line for line in output.decode("utf-8", "replace").splitlines())
+
+
+def release_folder():
+    """The release folder as a user copies it (build/win32/release/KvCapture),
+    with the win64 programs in place of the 32-bit ones, which cannot run on
+    this machine; None when win32 is not built."""
+    source = kvharness.BUILD / "win32" / "release" / "KvCapture"
+    if not source.exists():
+        print("\n(no release folder: the win32 build with chromium makes it)")
+        failures.append("release folder")
+        return None
+    folder = OUT / "KvCapture"
+    shutil.copytree(source, folder)
+    for name in ("KvCaptureExt.exe", "KvCaptureCrxInstall.exe"):
+        shutil.copy(kvharness.WIN64 / name, folder / name)
+    return folder
 
 
 def show(title, request, result, raw=False):
@@ -190,15 +211,29 @@ def main():
     print("\n--- Annotated capture")
     annotated_capture()
 
-    installer = kvharness.WIN64 / "KvCaptureCrxInstall.exe"
-    if installer.exists():
-        print("\n--- Install assistant")
-        proc = kvharness.wine_popen([installer])
+    folder = release_folder()
+    if folder:
+        print("\n--- Registration and self-check, from the release folder")
+        rc, out, _ = kvharness.run_wine(["cmd.exe", "/c", "register-host.cmd"], cwd=folder)
+        print(f"    register-host.cmd (exit {rc}):")
+        print(indented(out))
+        for language in ("en", "cn"):
+            rc, out, _ = kvharness.run_wine([folder / "KvCaptureExt.exe", "/check", language],
+                                            timeout=90)
+            (OUT / f"check-{language}.txt").write_bytes(out)
+            print(f"    KvCaptureExt.exe /check {language} (exit {rc}):")
+            print(indented(out))
+            if rc != 0:
+                failures.append(f"/check {language}")
+
+        print("\n--- Install assistant, from the release folder")
+        proc = kvharness.wine_popen([folder / "KvCaptureCrxInstall.exe"], cwd=folder)
         time.sleep(5)
         screenshot("install-assistant.png")
         print(f"    screenshot: {OUT / 'install-assistant.png'}")
         kvharness.kill_group(proc)
         proc.communicate()
+        kvharness.run_wine(["cmd.exe", "/c", "unregister-host.cmd"], cwd=folder)
 
     if failures:
         print(f"\nsteps that did not answer as expected: {failures}")

@@ -70,6 +70,19 @@ struct MenuTraits {
 };
 using ScopedMenu = ScopedHandleT<HMENU, MenuTraits>;
 
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+using ScopedRegKey = ScopedHandleT<HKEY, RegKeyTraits>;
+
+// A file handle from CreateFile (INVALID_HANDLE_VALUE when none).
+struct FileHandleTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+using ScopedFile = ScopedHandleT<HANDLE, FileHandleTraits>;
+
 // GetDC / ReleaseDC of a window (null window: the screen).
 class ScopedGetDC {
  public:

@@ -35,7 +35,12 @@ LINK = "Chrome://extensions  页面"
 CLOSE = "关闭(&C)"
 PACKAGE_MISSING = "未找到安装包KvCapture.crx，请将它放到本程序所在的文件夹。"
 BROWSER_MISSING = "未找到Chrome浏览器，请先安装Google Chrome。"
+UNPACKED_HINT = ("新版Chrome可能不接受拖入的安装包。此时请在扩展程序页面打开右上角的“开发者模式”，"
+                 "点击“加载已解压的扩展程序”，然后选择本程序文件夹中的extension文件夹。")
+OPEN_FOLDER = "打开extension文件夹(&O)"
+FOLDER_MISSING = "未找到extension文件夹，请重新复制整个程序文件夹。"
 PICTURE, HINT_ID, NOTE_ID, LINK_ID, CLOSE_ID = 1011, 1012, 1013, 1200, 1
+UNPACKED_HINT_ID, OPEN_FOLDER_ID = 1014, 1015
 
 
 def windows_path(path):

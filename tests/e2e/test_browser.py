@@ -333,11 +333,60 @@ def test_upload_answer_is_shown_as_text(browser, popup, reply, truncated):
                    % json.dumps(CAPTURE_PATH))
     assert set_options(browser, **{"upload-url": "http://127.0.0.1:9/up"})["tone"] == "ok"
     run(popup, "Upload")
-    assert status(popup)["kind"] == "uploaded"
+    # The host cannot know the HTTP status: no word of success, the server's own.
+    assert status(popup) == {"kind": "uploaded", "tone": "info",
+                             "text": message("en", "resultServerAnswered")}
     assert popup.evaluate("document.getElementById('answer').textContent") == reply["arg1"]
     assert popup.evaluate("document.getElementById('answer').children.length") == 0
     note = popup.evaluate("document.getElementById('answer-note').dataset.truncated")
     assert note == ("1" if truncated else "0")
+
+
+def test_upload_refused_by_the_host_says_why(browser, popup):
+    browser.use_host("fake")
+    browser.fake_reply(event("OnExit"))
+    popup.evaluate("chrome.storage.session.set({lastCapture: {path: %s, kind: 'captured'}})"
+                   % json.dumps(CAPTURE_PATH))
+    assert set_options(browser, **{"upload-url": "http://127.0.0.1:9/up"})["tone"] == "ok"
+    run(popup, "Upload")
+    assert status(popup) == {"kind": "uploadRefused", "tone": "error",
+                             "text": message("en", "resultUploadRefused")}
+
+
+def test_a_refused_storage_write_does_not_leave_the_popup_busy(browser, popup):
+    """Session storage nearly full (10 MB from the declared minimum version
+    on): the answer of a server close to the 1 MiB message limit cannot be
+    kept, and the popup is free again all the same."""
+    browser.use_host("fake")
+    browser.fake_reply(event("OnUploadCompleted", arg1="y" * 1000000))
+    popup.evaluate("chrome.storage.session.set({lastCapture: {path: %s, kind: 'captured'},"
+                   " filler: 'x'.repeat(9800000)})" % json.dumps(CAPTURE_PATH))
+    assert set_options(browser, **{"upload-url": "http://127.0.0.1:9/up"})["tone"] == "ok"
+    try:
+        assert run(popup, "Upload")["kind"] == "notRecorded"
+        assert status(popup)["tone"] == "error"
+        assert popup.evaluate("chrome.storage.session.get('busy').then(s => s.busy)") == ""
+        assert not popup.evaluate("document.getElementById('capture-screen').disabled")
+    finally:
+        popup.evaluate("chrome.storage.session.remove('filler')")
+
+
+def test_shortcut_is_declared_and_shown(popup):
+    manifest = json.loads((WIN64 / "extension" / "manifest.json").read_text())
+    assert manifest["commands"]["start-capture"]["suggested_key"]["default"] == "Alt+Shift+A"
+    # Session storage must hold the largest event (about 1 MiB): 10 MB from 112 on.
+    assert int(manifest["minimum_chrome_version"]) >= 112
+    # What the browser has assigned (headless Chromium assigns no keys) is
+    # what the popup shows.
+    commands = popup.evaluate("chrome.commands.getAll()")
+    assert [c["name"] for c in commands if c["name"] != "_execute_action"] == ["start-capture"]
+    keys = [c.get("shortcut", "") for c in commands if c["name"] == "start-capture"][0]
+    assert keys in ("Alt+Shift+A", "")
+    popup.wait_for("document.getElementById('shortcut').textContent !== ''")
+    assert popup.evaluate("document.getElementById('shortcut').dataset.keys") == keys
+    expected = message("en", "shortcutIs").replace("$1", keys) if keys else message(
+        "en", "shortcutNone")
+    assert popup.evaluate("document.getElementById('shortcut').textContent") == expected
 
 
 @pytest.mark.parametrize("size,arrives", [(1 << 20, True), ((1 << 20) + 1, False)])

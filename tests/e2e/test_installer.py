@@ -11,8 +11,9 @@ from pathlib import Path
 import pytest
 
 from installer_helper import (
-    ASSISTANT_EXE, BROWSER_MISSING, CLOSE, CLOSE_ID, HINT, HINT_ID, LINK, LINK_ID, NOTE, NOTE_ID,
-    PACKAGE_MISSING, PICTURE, TITLE, Assistant, ChromeStandIn, ToolWindow, centre,
+    ASSISTANT_EXE, BROWSER_MISSING, CLOSE, CLOSE_ID, FOLDER_MISSING, HINT, HINT_ID, LINK, LINK_ID,
+    NOTE, NOTE_ID, OPEN_FOLDER, OPEN_FOLDER_ID, PACKAGE_MISSING, PICTURE, TITLE, UNPACKED_HINT,
+    UNPACKED_HINT_ID, Assistant, ChromeStandIn, ToolWindow, centre,
     close_windows, compare_with_reference, drag, mean_difference, no_chrome, screenshot, wait_for,
     window_info, windows_path, xdotool)
 from kvharness import BUILD, HOST_EXE, exit_code, kill_group, run_wine, wine_popen
@@ -78,7 +79,8 @@ def test_dialog_is_centred_topmost_and_shows_its_chinese_texts(folder, chrome):
         assert abs((left + right) - (work[0] + work[2])) <= 2
         assert abs((top + bottom) - (work[1] + work[3])) <= 2
         assert texts(info) == {PICTURE: "Static", HINT_ID: HINT, LINK_ID: LINK, NOTE_ID: NOTE,
-                               CLOSE_ID: CLOSE}
+                               CLOSE_ID: CLOSE, UNPACKED_HINT_ID: UNPACKED_HINT,
+                               OPEN_FOLDER_ID: OPEN_FOLDER}
         compare_with_reference(assistant.client_shot(), "installer.png")
     finally:
         assistant.kill()
@@ -161,6 +163,39 @@ def test_without_a_browser_the_dialog_says_so_and_stays_open(assistant):
     time.sleep(1)
     assert assistant.proc.poll() is None
     assert texts(assistant.refresh())[NOTE_ID] == BROWSER_MISSING
+
+
+def explorer_windows():
+    """X windows titled like the folder the assistant opens."""
+    return subprocess.run(["xdotool", "search", "--name", "^extension$"], capture_output=True,
+                          text=True).stdout.split()
+
+
+@pytest.mark.parametrize("present", [True, False])
+def test_the_button_opens_the_unpacked_extension_folder(folder, without_chrome, present):
+    """For "Load unpacked": the file manager shows the folder; without one
+    the hint above the button turns into a red notice."""
+    if present:
+        (folder / "extension").mkdir()
+        (folder / "extension" / "manifest.json").write_text("{}")
+    before = set(explorer_windows())
+    assistant = Assistant(folder)
+    try:
+        assistant.wait_for_dialog()
+        xdotool("mousemove", *centre(assistant.control(OPEN_FOLDER_ID)["rect"]))
+        xdotool("click", 1)
+        if present:
+            wait_for(lambda: set(explorer_windows()) - before, 20, what="the folder's window")
+            assert texts(assistant.refresh())[UNPACKED_HINT_ID] == UNPACKED_HINT
+        else:
+            wait_for(lambda: texts(assistant.refresh())[UNPACKED_HINT_ID] == FOLDER_MISSING, 10,
+                     what="the notice")
+            assert not set(explorer_windows()) - before
+        assert assistant.proc.poll() is None
+    finally:
+        assistant.kill()
+        for window in set(explorer_windows()) - before:
+            subprocess.run(["xdotool", "windowclose", window], capture_output=True)
 
 
 def test_hovering_the_link_underlines_it(assistant):

@@ -15,7 +15,9 @@
 //                            the program's grandparent owns the frame; logs
 //                            every change of the two windows' show states
 //                            (ms since start) and ends with the program's
-//                            exit code
+//                            exit code; "%FRAME%" in an argument of the
+//                            program becomes the frame's handle in decimal
+//                            (as a browser names its window to a host)
 //   kvtestwin relay <program> [args]
 //                            runs <program> with the same standard handles,
 //                            returns its exit code
@@ -25,6 +27,7 @@
 // (tests/e2e/screens.py computes the same).
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -337,7 +340,16 @@ int RunBrowser(int argc, char** argv) {
 
   char self[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, self, MAX_PATH);
-  HANDLE relay = StartProgram(argv, first + 2, argc, Quote(self) + " relay");
+  std::vector<std::string> args(argv, argv + argc);
+  std::vector<char*> programArgs;
+  const std::string kFrame = "%FRAME%";
+  for (std::string& arg : args) {
+    size_t at = arg.find(kFrame);
+    if (at != std::string::npos)
+      arg.replace(at, kFrame.size(), std::to_string(reinterpret_cast<uintptr_t>(frame)));
+    programArgs.push_back(&arg[0]);
+  }
+  HANDLE relay = StartProgram(programArgs.data(), first + 2, argc, Quote(self) + " relay");
   if (!relay) return 4;
 
   std::string log = "[";
