@@ -59,9 +59,10 @@ INT_PTR CALLBACK CDlgSelect::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
 
 INT_PTR CDlgSelect::OnInitDialog() {
   SetTexts();
+  // Shared: the system keeps one copy, which is never destroyed by hand.
   HICON icon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(kPromptIconId), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+                                             GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   if (icon) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   MakeTranslucent();
   SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);

@@ -161,8 +161,10 @@ void CStaticBox::BeginPackageDrag(UINT keyState) {
                                                      GetSysColor(COLOR_WINDOW)))) {
       if (image) DeleteObject(image);
     }
+    // Copy only: a drop on the desktop or a folder of the same drive must
+    // not move the package out of the program's folder.
     DWORD effect = DROPEFFECT_NONE;
-    DoDragDrop(data, source, DROPEFFECT_COPY | DROPEFFECT_MOVE, &effect);
+    DoDragDrop(data, source, DROPEFFECT_COPY, &effect);
   }
 
   source->Release();

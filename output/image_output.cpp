@@ -16,6 +16,7 @@
 #include "output/capture_path.h"
 #include "winutil/codepage.h"
 #include "winutil/scoped_win.h"
+#include "winutil/ui_text.h"
 
 namespace kv {
 
@@ -52,7 +53,7 @@ bool ListsExtension(const WCHAR* list, const std::wstring& ext) {
 }
 
 // The encoder for the extension of `path`; false when none lists it.
-bool FindEncoder(const std::string& path, CLSID* clsid, HRESULT* failure) {
+bool FindEncoder(const std::wstring& path, CLSID* clsid, HRESULT* failure) {
   UINT count = 0, bytes = 0;
   if (flat::GdipGetImageEncodersSize(&count, &bytes) != gp::Ok || count == 0 || bytes == 0) {
     *failure = E_FAIL;
@@ -64,7 +65,7 @@ bool FindEncoder(const std::string& path, CLSID* clsid, HRESULT* failure) {
     *failure = E_FAIL;
     return false;
   }
-  std::wstring ext = AnsiToWide(PathFindExtensionA(path.c_str()));
+  std::wstring ext = PathFindExtensionW(path.c_str());
   for (UINT i = 0; i < count; ++i) {
     if (ListsExtension(codecs[i].FilenameExtension, ext)) {
       *clsid = codecs[i].Clsid;
@@ -75,14 +76,14 @@ bool FindEncoder(const std::string& path, CLSID* clsid, HRESULT* failure) {
   return false;
 }
 
-using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 
 // The common dialog is not on every system: looked up when first needed.
 GetSaveFileNameFn SaveFileDialog() {
   static GetSaveFileNameFn fn = [] {
     HMODULE dll = LoadLibraryA("comdlg32.dll");
     return dll ? reinterpret_cast<GetSaveFileNameFn>(
-                     reinterpret_cast<void*>(GetProcAddress(dll, "GetSaveFileNameA")))
+                     reinterpret_cast<void*>(GetProcAddress(dll, "GetSaveFileNameW")))
                : nullptr;
   }();
   return fn;
@@ -118,13 +119,16 @@ gp::GpBitmap* WrapSection(HBITMAP bitmap) {
 }  // namespace
 
 HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
-  if (!bitmap || path.empty()) return E_INVALIDARG;
+  if (path.empty()) return E_INVALIDARG;
+  return EncodeImageFileW(bitmap, AnsiToWide(path));
+}
+
+HRESULT EncodeImageFileW(HBITMAP bitmap, const std::wstring& widePath) {
+  if (!bitmap || widePath.empty()) return E_INVALIDARG;
   if (!EnsureGdiplus()) return E_FAIL;
   CLSID clsid{};
   HRESULT failure = E_FAIL;
-  if (!FindEncoder(path, &clsid, &failure)) return failure;
-  std::wstring widePath = AnsiToWide(path);
-  if (widePath.empty()) return E_INVALIDARG;
+  if (!FindEncoder(widePath, &clsid, &failure)) return failure;
   gp::GpBitmap* image = WrapSection(bitmap);
   if (!image && (flat::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != gp::Ok || !image)) {
     return E_FAIL;
@@ -149,23 +153,29 @@ bool SaveToCaptureFolder(HBITMAP bitmap, const std::string& fileName) {
 bool SaveImageAs(HWND owner, HBITMAP bitmap, const std::string& fileName) {
   GetSaveFileNameFn getSaveFileName = SaveFileDialog();
   if (!getSaveFileName) return false;
-  char file[MAX_PATH] = {};
-  std::string proposed = CutToFit(fileName, MAX_PATH - 1, IsAnsiLeadByte);
+  // The dialog is a Unicode one: its title shows in every language whatever
+  // the system's code page, and the file chosen may have any name.
+  wchar_t file[MAX_PATH] = {};
+  std::wstring proposed = AnsiToWide(CutToFit(fileName, MAX_PATH - 1, IsAnsiLeadByte));
+  proposed.resize(std::min<size_t>(proposed.size(), MAX_PATH - 1));
   std::copy(proposed.begin(), proposed.end(), file);
+  const std::string& filter = SaveAsFilter();  // ASCII, with its zero separators
+  const std::wstring wideFilter(filter.begin(), filter.end());
+  const std::wstring title = UiTextWide("Save As");
 
-  OPENFILENAMEA ofn{};
+  OPENFILENAMEW ofn{};
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = owner;
-  ofn.lpstrFilter = SaveAsFilter().c_str();
+  ofn.lpstrFilter = wideFilter.c_str();
   ofn.nFilterIndex = SaveAsFilterIndex(fileName);
   ofn.lpstrFile = file;
   ofn.nMaxFile = MAX_PATH;
-  ofn.lpstrInitialDir = "";
-  ofn.lpstrTitle = TranslateUiText("Save As").c_str();
+  ofn.lpstrInitialDir = L"";
+  ofn.lpstrTitle = title.c_str();
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-  ofn.lpstrDefExt = "png";
+  ofn.lpstrDefExt = L"png";
   if (!getSaveFileName(&ofn)) return false;
-  return EncodeImageFile(bitmap, file) >= 0;
+  return EncodeImageFileW(bitmap, file) >= 0;
 }
 
 void CopyImageToClipboard(HBITMAP bitmap) {

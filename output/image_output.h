@@ -11,6 +11,8 @@ bool SaveToCaptureFolder(HBITMAP bitmap, const std::string& fileName);
 
 // Encodes `bitmap` into `path`; the format follows the path's extension.
 HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path);
+// The same for a path in UTF-16 (a name of any script).
+HRESULT EncodeImageFileW(HBITMAP bitmap, const std::wstring& path);
 
 // Shows "Save As" owned by `owner`, proposing `fileName`, and writes
 // `bitmap` to the chosen path. False when cancelled or not written.

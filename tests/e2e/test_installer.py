@@ -18,7 +18,7 @@ from installer_helper import (
     window_info, windows_path, xdotool)
 from kvharness import BUILD, HOST_EXE, exit_code, kill_group, run_wine, wine_popen
 
-DROPEFFECT_COPY_MOVE = "3"
+DROPEFFECT_COPY = "1"
 CF_BITMAP, CF_HDROP = "2", "15"
 
 
@@ -232,7 +232,7 @@ def test_dragging_the_picture_delivers_the_package_file(assistant):
     drop = [line for line in lines if line.startswith("drop ")]
     assert enter and drop, lines
     assert f"formats={CF_BITMAP},{CF_HDROP} " in enter[0]
-    assert f"effect={DROPEFFECT_COPY_MOVE} " in enter[0]
+    assert f"effect={DROPEFFECT_COPY} " in enter[0]  # never a move out of the folder
     assert drop[0].endswith("files=" + windows_path(assistant.folder / "KvCapture.crx"))
     assert assistant.proc.poll() is None
     # The picture is still the assistant's own.

@@ -316,8 +316,9 @@ def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path,
     key("Return", settle=0.5)
     written = target if target.suffix else target.with_suffix(".png")
     assert xdo.wait_for(written.exists, timeout=10), list(tmp_path.iterdir())
-    saved = Image.open(written)
-    assert saved.format == fmt
+    # The file exists from its first byte on: wait until it is whole.
+    saved = xdo.wait_for(lambda: readable_image(written), timeout=10)
+    assert saved and saved.format == fmt
     if fmt != "JPEG":
         assert_taken_from(saved.convert("RGB"), MENU_REGION)
     # The overlay is still there with its region.
@@ -327,8 +328,32 @@ def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path,
     assert_taken_from(completed_image(host), MENU_REGION)
 
 
+def readable_image(path):
+    from PIL import Image
+    try:
+        image = Image.open(path)
+        image.load()
+        return image
+    except OSError:
+        return None
+
+
 def save_as_dialog_open():
     return [d for d in dialogs() if d["title"] == "Save As"]
+
+
+def test_save_as_title_in_chinese_on_a_western_code_page(capture):
+    host = capture(UILanguage="cn")
+    fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
+    open_menu()
+    choose("Save As")
+    assert xdo.wait_for(lambda: [d for d in dialogs() if d["title"] == "截图另存为"], timeout=15), \
+        dialogs()
+    key("Escape", settle=0.5)
+    assert xdo.wait_for(lambda: not [d for d in dialogs() if d["title"] == "截图另存为"], timeout=10)
+    move(1000, 400)
+    double_click()
+    assert_taken_from(completed_image(host), MENU_REGION)
 
 
 def test_escape_in_save_as_closes_the_dialog_not_the_capture(capture, tmp_path):
