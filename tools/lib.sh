@@ -117,6 +117,12 @@ kv_stop_wine() {
 KV_CODE_PAGE_SELECTION=(
   "$ROOT/tests/e2e/test_code_page.py" "$ROOT/tests/e2e/test_prompt.py"
   -k "test_code_page or (prompt_texts and (cn or tw))")
+kv_stop_code_page_sessions() {
+  local cp
+  for cp in 936 950; do
+    WINEPREFIX="$BUILD/wineprefix-$cp" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+}
 kv_code_page_tests() {
   local cp=$1 loc=$2 status
   shift 2

@@ -307,7 +307,7 @@ def test_answer_cut_short_counts_as_far_as_it_came(server, capture):
     # the time-out ends the transfer, and the bytes read before are the answer.
     capture("upload-stall.png")
     server.answer = http_answer("\ufeff\u622a\u56fe stored, then silence".encode() + b"x" * 100)
-    server.mode, server.answer_part = "stall-answer", server.answer.index(b"x")
+    server.mode, server.answer_part = "stall-answer", server.answer.index(b"x" * 100)
     result = upload(server.url(), "upload-stall.png", timeout=180)
     assert exit_code(result.returncode) == 0
     assert result.event == {"EventName": "OnUploadCompleted",
