@@ -37,16 +37,17 @@ class MemoryFile : public kv::FileSource {
   size_t pos_ = 0;
 };
 
-// The value of `key="..."` in a part header; the quoted text must hold no
-// quote, CR or LF (it ends at the first quote).
-std::string Quoted(const std::string& header, const std::string& key) {
-  size_t at = header.find("; " + key + "=\"");
-  KV_CHECK(at != std::string::npos);
-  size_t begin = at + key.size() + 4;
-  size_t end = header.find('"', begin);
+// Reads `prefix` and then a quoted text at `*pos` of a part header, the way
+// a server's parser does; the quoted text ends at the first quote and must
+// hold no CR or LF.
+std::string Quoted(const std::string& header, size_t* pos, const std::string& prefix) {
+  KV_CHECK(header.compare(*pos, prefix.size(), prefix) == 0);
+  const size_t begin = *pos + prefix.size();
+  const size_t end = header.find('"', begin);
   KV_CHECK(end != std::string::npos);
   std::string value = header.substr(begin, end - begin);
   KV_CHECK(value.find_first_of("\r\n") == std::string::npos);
+  *pos = end + 1;
   return value;
 }
 
@@ -159,16 +160,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       header = parts[i].substr(0, headEnd);
       content = parts[i].substr(headEnd + 4);
     }
-    KV_CHECK(header.compare(0, 38, "Content-Disposition: form-data; name=\"") == 0);
-    KV_CHECK(Quoted("; " + header.substr(32), "name") == kv::EscapeHeaderText(f.name));
+    size_t at = 0;
+    KV_CHECK(Quoted(header, &at, "Content-Disposition: form-data; name=\"") ==
+             kv::EscapeHeaderText(f.name));
     if (f.isFile) {
-      KV_CHECK(Quoted(header, "filename") == kv::EscapeHeaderText(f.announcedName));
-      const size_t line = header.find("\r\n");
-      KV_CHECK(line != std::string::npos && header.find("\r\n", line + 2) == std::string::npos);
-      KV_CHECK(header.compare(line + 2, 20, "Content-Type: image/") == 0);
+      KV_CHECK(Quoted(header, &at, "; filename=\"") == kv::EscapeHeaderText(f.announcedName));
+      KV_CHECK(header.compare(at, 22, "\r\nContent-Type: image/") == 0);
+      KV_CHECK(header.find("\r\n", at + 2) == std::string::npos);
       if (!fileMissing) KV_CHECK(content == files[f.value]);
     } else {
-      KV_CHECK(header.find("\r\n") == std::string::npos);
+      KV_CHECK(at == header.size());
       KV_CHECK(content == f.value);
     }
   }
