@@ -76,4 +76,20 @@ SchemeKind ClassifyScheme(const std::string& scheme) {
   return kSchemeHttp;
 }
 
+std::string RequestTarget(const std::string& path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (unsigned char c : path) {
+    if (c > 0x20 && c < 0x7F) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 0xF]);
+    }
+  }
+  return out;
+}
+
 }  // namespace kv

@@ -34,4 +34,12 @@ bool ParseUrl(const std::string& url, UrlParts* parts);
 // ftp, anything else http.
 SchemeKind ClassifyScheme(const std::string& scheme);
 
+// The object path as it goes into the request line: bytes outside printable
+// ASCII (controls, space, DEL and every byte of a non-ASCII character) as
+// %XX with upper-case hex, as browsers send them; everything else, "%"
+// included, unchanged. Raw, such bytes would pass through the ANSI code
+// page of the HTTP layer (which cannot hold every UTF-8 sequence) or cut
+// the request line.
+std::string RequestTarget(const std::string& path);
+
 }  // namespace kv

@@ -23,6 +23,20 @@ kv_ensure_packages() {
   fi
 }
 
+# The Chinese locales under which Wine runs with the ANSI code page 936
+# (Simplified) and 950 (Traditional); Wine falls back to 1252 without them.
+KV_CHINESE_LOCALES="zh_CN.UTF-8 zh_TW.UTF-8"
+kv_ensure_locales() {
+  local loc have
+  have=$(locale -a 2>/dev/null | tr 'A-Z' 'a-z' | tr -d '-')
+  for loc in $KV_CHINESE_LOCALES; do
+    case " $(echo $have) " in *" $(echo "$loc" | tr 'A-Z' 'a-z' | tr -d '-') "*) continue ;; esac
+    if [ "$(id -u)" != 0 ]; then echo "run as root to generate the locale $loc" >&2; return 1; fi
+    kv_log "generating locale $loc"
+    localedef -i "${loc%%.*}" -c -f UTF-8 -A /usr/share/locale/locale.alias "$loc" || return 1
+  done
+}
+
 # kv_build <name> [toolchain file] [extra cmake args...]
 kv_build() {
   local name=$1 toolchain=${2:-}
@@ -41,7 +55,34 @@ kv_build_all() {
   mkdir -p "$BUILD"
   kv_log "build native" && kv_build native "" &&
   kv_log "build win64" && kv_build win64 toolchain-win64.cmake &&
-  kv_log "build win32" && kv_build win32 toolchain-win32.cmake -DKV_BUILD_TESTS=OFF
+  kv_log "build win32" && kv_build win32 toolchain-win32.cmake -DKV_BUILD_TESTS=OFF &&
+  kv_log "build sanitize" && kv_build sanitize "" -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DKV_SANITIZE=ON
+}
+
+# kv_fuzz <seconds per target> [libFuzzer options...]: runs every fuzz target
+# of the sanitize build over its seeds and what earlier runs found (corpus in
+# $BUILD/fuzz-corpus); fails on the first broken property or sanitizer report.
+kv_fuzz() {
+  local seconds=$1 target name corpus status=0
+  shift
+  "$PY" "$ROOT/tests/fuzz/seeds.py" "$BUILD/fuzz-corpus" || return 1
+  for target in "$BUILD"/sanitize/fuzz/*_fuzz; do
+    name=$(basename "$target")
+    corpus="$BUILD/fuzz-corpus/$name"
+    mkdir -p "$BUILD/fuzz-crashes"
+    if "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+        -artifact_prefix="$BUILD/fuzz-crashes/$name-" -print_final_stats=1 "$@" "$corpus" \
+        >"$BUILD/fuzz-$name.log" 2>&1; then
+      printf '  %-16s %s executions\n' "$name" \
+        "$(sed -n 's/^stat::number_of_executed_units: *//p' "$BUILD/fuzz-$name.log")"
+    else
+      echo "  $name FAILED (log: $BUILD/fuzz-$name.log)"
+      tail -30 "$BUILD/fuzz-$name.log"
+      status=1
+    fi
+  done
+  return $status
 }
 
 # Starts Xvfb on a free display of the given size; sets DISPLAY and XVFB_PID.
@@ -67,4 +108,29 @@ kv_stop_xvfb() {
 # so that no Wine process outlives it (or belongs to an old display).
 kv_stop_wine() {
   WINEPREFIX="$KV_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+}
+
+# kv_code_page_tests <code page> <locale>: the Chinese subset of the
+# end-to-end tests in a Wine session of its own (own prefix and wineserver,
+# both started under the locale, which gives Wine its ANSI code page),
+# stopped afterwards. Needs DISPLAY; extra pytest arguments follow.
+KV_CODE_PAGE_SELECTION=(
+  "$ROOT/tests/e2e/test_code_page.py" "$ROOT/tests/e2e/test_prompt.py"
+  -k "test_code_page or (prompt_texts and (cn or tw))")
+kv_stop_code_page_sessions() {
+  local cp
+  for cp in 936 950; do
+    WINEPREFIX="$BUILD/wineprefix-$cp" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+}
+kv_code_page_tests() {
+  local cp=$1 loc=$2 status
+  shift 2
+  local prefix="$BUILD/wineprefix-$cp"
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  env KV_BUILD_ROOT="$BUILD" KV_WINEPREFIX="$prefix" KV_CODE_PAGE="$cp" LANG="$loc" LC_ALL="$loc" \
+    "$PY" -m pytest -q -p no:cacheprovider "${KV_CODE_PAGE_SELECTION[@]}" "$@"
+  status=$?
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  return $status
 }

@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdio>
+#include <new>
+#include <string>
 
 #include "core/event.h"
 #include "core/framing.h"
@@ -33,6 +35,29 @@ StepDeadline transferStep;
 constexpr UINT kWatchdogPeriodMs = 1000;
 // Set by whichever thread writes the one event of the process.
 std::atomic<bool> eventClaimed{false};
+
+// The answer's bytes as they arrive, shared with the watchdog: when a step
+// overruns after part of the answer came, that part is the answer. Made
+// before the worker starts and never freed: the process may end from either
+// thread while the other still holds it.
+struct ReceivedAnswer {
+  CRITICAL_SECTION lock;
+  std::string bytes;
+};
+ReceivedAnswer* receivedAnswer = nullptr;
+
+void AppendToAnswer(const char* data, size_t size) {
+  EnterCriticalSection(&receivedAnswer->lock);
+  receivedAnswer->bytes.append(data, size);
+  LeaveCriticalSection(&receivedAnswer->lock);
+}
+
+std::string AnswerBytesSoFar() {
+  EnterCriticalSection(&receivedAnswer->lock);
+  std::string copy = receivedAnswer->bytes;
+  LeaveCriticalSection(&receivedAnswer->lock);
+  return copy;
+}
 
 // No message can carry more than kMaxEventBytes of answer (escaping and
 // conversion only make it longer), so reading stops a little past that: the
@@ -67,16 +92,23 @@ void WriteUploadEvent(const char* eventName, const std::string& utf8Arg1) {
   EndProcess(-1);
 }
 
-void CALLBACK OnWatchdogTimer(HWND, UINT, UINT_PTR, DWORD) {
-  if (transferStep.Passed()) ReportAndEnd(std::string());
-}
-
 // The answer as UTF-8 text, up to its first zero byte. After a UTF-8
 // byte-order mark the answer is UTF-8 (ill-formed bytes replaced); without
 // one it is text in the ANSI code page, as every other event argument.
 std::string AnswerText(const std::string& body) {
   if (body.compare(0, 3, kByteOrderMark) == 0) return SanitizeUtf8(CutAtZero(body.substr(3)));
   return AnsiToUtf8(CutAtZero(body));
+}
+
+void CALLBACK OnWatchdogTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (!transferStep.Passed()) return;
+  std::string text;
+  try {
+    text = AnswerText(AnswerBytesSoFar());
+  } catch (...) {
+    // No memory for the copy: reported as a failed upload.
+  }
+  ReportAndEnd(text);
 }
 
 // A capture file is a file, not a folder.
@@ -107,15 +139,17 @@ std::string UploadCaptureFile(const std::string& url, const std::string& filePat
     return std::string();
   }
 
-  std::string body;
+  // A failing read ends the reading: what came before is the answer.
   char piece[kResponsePiece];
-  while (body.size() < kMaxAnswerBytes) {
+  size_t received = 0;
+  while (received < kMaxAnswerBytes) {
     size_t n = client.ReadResponse(piece);
     if (n == 0) break;
-    body.append(piece, n);
+    AppendToAnswer(piece, n);
+    received += n;
   }
   client.CloseHandles();
-  return AnswerText(body);
+  return AnswerText(AnswerBytesSoFar());
 }
 
 unsigned __stdcall UploadWorker(void*) {
@@ -142,6 +176,9 @@ HRESULT StartUpload() {
   if (url.empty() || filePath.empty() || !IsCaptureFile(filePath) || !HasUploadScheme(url)) {
     return E_FAIL;
   }
+  receivedAnswer = new (std::nothrow) ReceivedAnswer;
+  if (!receivedAnswer) return E_FAIL;
+  InitializeCriticalSection(&receivedAnswer->lock);
   uintptr_t thread = _beginthreadex(nullptr, 0, UploadWorker, nullptr, 0, nullptr);
   if (thread == 0) return E_FAIL;
   uploadThread = reinterpret_cast<HANDLE>(thread);

@@ -184,9 +184,17 @@ void W3Client::ClearPostFields() { postFields.clear(); }
 size_t W3Client::ReadResponse(char* buffer) {
   try {
     if (!requestHandle) throw "connection failed...";
-    DWORD count = 0;
-    if (!InternetReadFile(requestHandle, buffer, kResponsePiece, &count)) {
+    // Waits for whatever arrives next and reads only that much: a read of a
+    // fixed size would wait for the whole piece, so an answer that comes
+    // slowly would show no progress although its bytes keep arriving.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(requestHandle, &available, 0, 0)) {
       throw "response failed...";
+    }
+    DWORD count = 0;
+    if (available > 0) {
+      const DWORD want = available < kResponsePiece ? available : static_cast<DWORD>(kResponsePiece);
+      if (!InternetReadFile(requestHandle, buffer, want, &count)) throw "response failed...";
     }
     if (count > 0) {
       ArmStep(kReceiveTimeoutMs + kWatchSlackMs);  // the answer moves on
@@ -246,7 +254,7 @@ void W3Client::CloseHandles() {
 bool ConnectToUrl(const std::string& url, W3Client* client) {
   UrlParts parts;
   if (!ParseUrl(url, &parts)) return false;
-  client->objectPath = parts.path;
+  client->objectPath = RequestTarget(parts.path);
   return client->Connect(parts.host.c_str(), parts.port,
                          parts.user.empty() ? nullptr : parts.user.c_str(),
                          parts.password.empty() ? nullptr : parts.password.c_str(),

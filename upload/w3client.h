@@ -80,8 +80,9 @@ class W3Client {
                    const std::string& announcedName);
   void ClearPostFields();
 
-  // Reads the next piece of the answer (at most kResponsePiece bytes) into
-  // `buffer`; 0 at the end or on a failure (the request is then closed).
+  // Reads the next piece of the answer into `buffer`: what has arrived,
+  // at most kResponsePiece bytes, waiting only until something has. 0 at
+  // the end or on a failure (the request is then closed).
   size_t ReadResponse(char* buffer);
 
   // Closes the request, connection and session handles, in that order.

@@ -59,7 +59,9 @@ class UploadServer:
     """Modes: "answer" (read the whole request, send `answer`, close),
     "never-answer" (read it all, send nothing), "stop-reading" (stop reading
     after `stop_after` body bytes), "stall-answer" (send the first
-    `answer_part` bytes of the answer, then nothing)."""
+    `answer_part` bytes of the answer, then nothing), "trickle" (send the
+    answer's head, then its body `trickle_bytes` at a time every
+    `trickle_pause` seconds)."""
 
     def __init__(self, tls_context=None, backlog=8, keep_bodies=True):
         self.tls_context = tls_context
@@ -68,6 +70,7 @@ class UploadServer:
         self.answer = http_answer(b"ok")
         self.stop_after = 0
         self.answer_part = 0
+        self.trickle_bytes, self.trickle_pause = 100, 10.0
         self.requests = []
         self.bytes_received = 0
         self._closing = threading.Event()
@@ -149,6 +152,8 @@ class UploadServer:
                 conn.sendall(self.answer)
             elif self.mode == "stall-answer":
                 conn.sendall(self.answer[: self.answer_part])
+            elif self.mode == "trickle":
+                self._trickle(conn)
             if self.mode != "answer":
                 self._closing.wait()
         except OSError:
@@ -160,6 +165,14 @@ class UploadServer:
                 conn.close()
             except OSError:
                 pass
+
+    def _trickle(self, conn):
+        head = self.answer.index(b"\r\n\r\n") + 4
+        conn.sendall(self.answer[:head])
+        for pos in range(head, len(self.answer), self.trickle_bytes):
+            if pos > head and self._closing.wait(self.trickle_pause):
+                return
+            conn.sendall(self.answer[pos : pos + self.trickle_bytes])
 
     def _read_request(self, conn, request):
         data = b""

@@ -10,9 +10,15 @@
 //   find-window <class>     exit 0 when a top-level window of that class exists
 //   command <title> <id>    send WM_COMMAND <id> (BN_CLICKED) to the dialog titled <title>
 //   key-state <vk>          print GetAsyncKeyState(<vk>) as hex (high bit: down)
+//   acp                     print the ANSI code page (GetACP)
+//   titled-window <title> <w> <h>
+//                           show a w x h pop-up window titled <title> (taken
+//                           and shown wide, whatever the code page),
+//                           print "ready", keep it until killed
 // Run under the name KvCaptureCrxInstall.exe it records its start in
 // installer-started.txt next to itself (a stand-in install assistant).
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -151,6 +157,33 @@ int main(int argc, char** argv) {
   }
   if (cmd == "key-state" && argc > 2) {
     std::printf("%04x\n", static_cast<unsigned>(GetAsyncKeyState(std::atoi(argv[2])) & 0xFFFF));
+    return 0;
+  }
+  if (cmd == "acp") {
+    std::printf("%u\n", GetACP());
+    return 0;
+  }
+  if (cmd == "titled-window" && argc > 4) {
+    // The title from the wide command line: the narrow argv went through
+    // the ANSI code page.
+    int wargc = 0;
+    LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+    if (!wargv || wargc < 3) return 2;
+    std::wstring title = wargv[2];
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    wc.lpszClassName = L"KvTestTitled";
+    RegisterClassW(&wc);
+    if (!CreateWindowExW(0, L"KvTestTitled", title.c_str(), WS_POPUP | WS_VISIBLE, 40, 40,
+                         std::atoi(argv[3]), std::atoi(argv[4]), nullptr, nullptr, wc.hInstance,
+                         nullptr))
+      return 5;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;
   }
   if (cmd == "find-window" && argc > 2) return FindWindowA(argv[2], nullptr) ? 0 : 1;
