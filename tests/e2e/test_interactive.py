@@ -36,6 +36,7 @@ def assert_cancelled(host):
     assert result.stdout == CANCELED
 
 
+@pytest.mark.win32
 def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, tmp_path):
     host = capture()
     left, top, right, bottom = WINDOW
