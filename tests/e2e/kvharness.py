@@ -28,6 +28,10 @@ HOST_EXE = PROGRAMS / "KvCaptureExt.exe"
 ASSISTANT_EXE = PROGRAMS / "KvCaptureCrxInstall.exe"
 # How much longer the programs take to handle input: the 32-bit ones run
 # emulated, about 3.4 times slower than natively.
+# Wine keeps a clipboard bitmap (CF_BITMAP) in the record layout of the
+# process that set it: a 64-bit reader cannot take a 32-bit program's bitmap
+# (Windows converts it).
+CLIPBOARD_BITMAP_READABLE = TARGET == "win64"
 SLOWNESS = float(os.environ.get("KV_SLOWNESS", "4" if TARGET == "win32" else "1"))
 PROBE_EXE = WIN_TESTS / "kvprobe.exe"
 # Scratch folders of this build tree carry this tag in their names.
