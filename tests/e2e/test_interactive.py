@@ -318,7 +318,8 @@ def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path,
     key("Return", settle=0.5)
     written = target if target.suffix else target.with_suffix(".png")
     assert xdo.wait_for(written.exists, timeout=10), list(tmp_path.iterdir())
-    saved = Image.open(written)
+    saved = xdo.wait_for(lambda: whole_image(written), timeout=10)  # written after the dialog
+    assert saved, f"{written} is no picture"
     assert saved.format == fmt
     if fmt != "JPEG":
         assert_taken_from(saved.convert("RGB"), MENU_REGION)
@@ -327,6 +328,17 @@ def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path,
     move(1000, 400)
     double_click()
     assert_taken_from(completed_image(host), MENU_REGION)
+
+
+def whole_image(path):
+    """The picture in the file, or None while it is still being written."""
+    from PIL import Image
+    try:
+        image = Image.open(path)
+        image.load()
+        return image
+    except OSError:
+        return None
 
 
 def save_as_dialog_open():
