@@ -18,7 +18,7 @@ from pathlib import Path
 
 import websocket
 
-from kvharness import BUILD, REPO, WINE_RUN, wine_env
+from kvharness import BUILD, HOST_EXE, REPO, WINE_RUN, wine_env
 
 sys.path.insert(0, str(REPO / "packaging"))
 from host_manifest import HOST_NAME, extension_id_of_manifest, write_host_manifest  # noqa: E402
@@ -26,7 +26,6 @@ from host_manifest import HOST_NAME, extension_id_of_manifest, write_host_manife
 CHROMIUM = shutil.which("chromium") or "/usr/bin/chromium"
 CHROMIUM_DIR = "/usr/lib/chromium/"  # where Debian's wrapper finds the browser
 EXTENSION = BUILD / "win64" / "extension"
-HOST_EXE = BUILD / "win64" / "KvCaptureExt.exe"
 FAKE_HOST = Path(__file__).resolve().parent / "fake_host.py"
 
 

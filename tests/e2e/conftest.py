@@ -11,6 +11,16 @@ sys.path.insert(0, str(Path(__file__).parent))
 import kvharness  # noqa: E402
 
 
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "win32: one of the tests tools/test-win32 runs against the 32-bit programs")
+    config.addinivalue_line(
+        "markers", "large_screen: run by tools/test-win32 on a 3840 x 2160 display")
+    if kvharness.TARGET == "win32" and not os.environ.get("KV_WIN32_CHROOT"):
+        pytest.exit("the 32-bit programs run only in the runtime of tools/test-win32 "
+                    "(tools/test-win32 run <pytest command>)", returncode=2)
+
+
 @pytest.fixture(scope="session", autouse=True)
 def display():
     """The X display the Wine programs use: tools/test provides one; a
@@ -33,6 +43,13 @@ def display():
 @pytest.fixture(scope="session", autouse=True)
 def desktop_anchor(display):
     anchor = kvharness.start_desktop_anchor()
+    # Its window up means Wine's desktop process runs, started by the anchor
+    # (with the anchor's streams, not a test program's pipes: the Wine
+    # session may still be starting when the first test begins).
+    end = time.time() + 120
+    while kvharness.run_wine([kvharness.PROBE_EXE, "find-window", "KvTestAnchor"])[0] != 0:
+        assert anchor.poll() is None and time.time() < end, "the desktop anchor did not start"
+        time.sleep(0.2)
     yield anchor
     kvharness.kill_group(anchor)
     anchor.wait()

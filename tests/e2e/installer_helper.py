@@ -20,9 +20,8 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).parent))
 from kvharness import (  # noqa: E402
-    WIN64, WIN_TESTS, kill_group, run_wine, unix_path, wine_popen)
+    ASSISTANT_EXE, WIN64, WIN_TESTS, kill_group, run_wine, unix_path, wine_popen)
 
-ASSISTANT_EXE = WIN64 / "KvCaptureCrxInstall.exe"
 DRAGTOOL_EXE = WIN_TESTS / "kvdragtool.exe"
 FAKECHROME_EXE = WIN_TESTS / "fakechrome.exe"
 TITLE = "Chrome插件安装助手"
@@ -170,9 +169,8 @@ class Assistant:
         text: then keys reach it, also while a drag moves the pointer away."""
         named = subprocess.run(["xdotool", "search", "--name", TITLE], capture_output=True,
                                text=True).stdout.split()
-        window = [w for w in named
-                  if subprocess.run(["xdotool", "getwindowpid", w], capture_output=True,
-                                    text=True).stdout.strip() == str(self.proc.pid)]
+        window = [w for w in named if in_group_of(self.proc, subprocess.run(
+            ["xdotool", "getwindowpid", w], capture_output=True, text=True).stdout.strip())]
         assert window, f"no X window of this run among {named}"
         xdotool("mousemove", *centre(self.control(1012)["rect"]))
         xdotool("windowfocus", window[0])
@@ -193,6 +191,16 @@ class Assistant:
             # A program it started may hold its output open.
             self.proc.stdout.close()
             self.proc.stderr.close()
+
+
+def in_group_of(proc, pid):
+    """Whether process `pid` (text) belongs to what wine_popen started: the
+    program itself, or (32-bit Wine hands the program to a process of its
+    own) a process of its group."""
+    try:
+        return pid.isdigit() and os.getpgid(int(pid)) == proc.pid
+    except ProcessLookupError:
+        return False
 
 
 def drag(start, end, steps=10, before_release=None, modifier=None):

@@ -13,10 +13,26 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("KV_BUILD_ROOT", REPO / "build"))
+# The programs under test: "win64", the x86_64 build under the system's
+# Wine, or "win32", the deliverable itself, in the 32-bit Wine of
+# tools/test-win32 (which sets KV_TARGET and runs tools/wine-run there).
+TARGET = os.environ.get("KV_TARGET", "win64")
+assert TARGET in ("win64", "win32"), f"KV_TARGET={TARGET}: win64 or win32"
 WIN64 = BUILD / "win64"
+PROGRAMS = BUILD / TARGET
+# The helper programs are x86_64 for either set: the 32-bit runtime's Wine
+# runs them natively beside the emulated 32-bit programs.
 WIN_TESTS = WIN64 / "tests"
 WINE_RUN = REPO / "tools" / "wine-run"
-HOST_EXE = WIN64 / "KvCaptureExt.exe"
+HOST_EXE = PROGRAMS / "KvCaptureExt.exe"
+ASSISTANT_EXE = PROGRAMS / "KvCaptureCrxInstall.exe"
+# How much longer the programs take to handle input: the 32-bit ones run
+# emulated, about 3.4 times slower than natively.
+# Wine keeps a clipboard bitmap (CF_BITMAP) in the record layout of the
+# process that set it: a 64-bit reader cannot take a 32-bit program's bitmap
+# (Windows converts it).
+CLIPBOARD_BITMAP_READABLE = TARGET == "win64"
+SLOWNESS = float(os.environ.get("KV_SLOWNESS", "4" if TARGET == "win32" else "1"))
 PROBE_EXE = WIN_TESTS / "kvprobe.exe"
 # Scratch folders of this build tree carry this tag in their names.
 TMP_TAG = "kvtest-" + hashlib.sha1(str(BUILD).encode()).hexdigest()[:8] + "-"
@@ -201,8 +217,10 @@ def kill_stray_hosts():
     """Ends programs of this build tree that a failed test left running (and
     only those: other build trees may be testing at the same time). The
     session's desktop anchor stays."""
-    patterns = (f"{WIN64}/KvCaptureExt.exe", f"{WIN64}/KvCaptureCrxInstall.exe", f"{WIN_TESTS}/",
-                f"/{TMP_TAG}")
+    patterns = [str(HOST_EXE), str(ASSISTANT_EXE), f"{WIN_TESTS}/", f"/{TMP_TAG}"]
+    # A program that Wine started as a process of its own shows its
+    # Windows path (Z:\...).
+    patterns += [p.replace("/", "\\") for p in patterns]
     for pid in os.listdir("/proc"):
         if not pid.isdigit() or int(pid) == os.getpid():
             continue

@@ -8,6 +8,7 @@ the completed picture that is not an annotation tells where it was taken.
 import io
 import subprocess
 
+import pytest
 from PIL import Image, ImageChops
 
 import xdo
@@ -200,6 +201,7 @@ def test_undo_redo_then_a_new_shape_forgets_what_was_undone(capture):
     assert at(image, 600, 300) == pattern_at(600, 300)  # B
 
 
+@pytest.mark.win32
 def test_mosaic_blocks_and_save_as_by_key(capture, tmp_path):
     host = capture()
     fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])

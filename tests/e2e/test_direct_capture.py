@@ -44,7 +44,7 @@ def rect_request(x, y, w, h, name, **extra):
 
 @pytest.mark.parametrize("box", [
     (300, 60, 320, 240),   # exactly the pattern window
-    (20, 30, 700, 400),    # across several windows and the desktop
+    pytest.param((20, 30, 700, 400), marks=pytest.mark.win32),  # across windows and the desktop
     (0, 0, 1, 1),
 ])
 def test_capture_rect_has_the_screen_pixels(scene, capture_folder, box):
@@ -63,6 +63,8 @@ def test_capture_rect_shows_the_known_pattern(scene, capture_folder):
     assert same_pixels(img, pattern_image(100, 80, 11, 7, 5)) == 0
 
 
+@pytest.mark.win32
+@pytest.mark.large_screen
 def test_capture_screen_is_the_whole_display(scene, capture_folder):
     event = completed(run_host({"Command": "CaptureScreen", "FileName": "screen.png"}))
     img = image_of(event, capture_folder, "screen.png")
@@ -100,6 +102,8 @@ def test_unknown_extension_writes_nothing_but_reports(scene, capture_folder, nam
     assert not (folder / on_disk).exists()
 
 
+@pytest.mark.win32
+@pytest.mark.large_screen
 def test_large_file_leaves_arg2_present_and_empty(scene, capture_folder):
     win_folder, folder = capture_folder
     result = run_host({"Command": "CaptureScreen", "FileName": "big.bmp"})
@@ -170,7 +174,8 @@ def test_rectangle_wholly_off_screen_is_black(scene, capture_folder):
 # drawing), so this checks which area was taken; the pixels of the rule
 # are checked in the Win32-level tests, where the windows are the test's.
 @pytest.mark.parametrize("title,size", [
-    ("KvTest Inner Corner", (400, 300)),  # fills its owner's corner: the owner's owner
+    # Fills its owner's corner: the owner's owner.
+    pytest.param("KvTest Inner Corner", (400, 300), marks=pytest.mark.win32),
     ("KvTest Inner Offset", (150, 50)),   # its owner, clipped to the top-level window
     ("KvTest Middle", (400, 300)),        # its owner
     ("KvTest Lone", (160, 120)),          # no parent: the window itself

@@ -123,6 +123,7 @@ def test_missing_package_is_said_in_chinese_and_nothing_is_dragged(folder, witho
 
 # ---- the browser launch and the link label -------------------------------------
 
+@pytest.mark.win32
 def test_browser_opens_and_gets_the_extensions_page_typed_in(folder, chrome):
     assistant = Assistant(folder)
     try:
@@ -220,6 +221,7 @@ def test_hovering_the_link_underlines_it(assistant):
 
 # ---- drags ---------------------------------------------------------------------------
 
+@pytest.mark.win32
 def test_dragging_the_picture_delivers_the_package_file(assistant):
     assistant.wait_for_dialog()
     target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)

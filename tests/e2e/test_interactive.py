@@ -10,7 +10,7 @@ import time
 import pytest
 from PIL import ImageChops
 
-from kvharness import exit_code
+from kvharness import CLIPBOARD_BITMAP_READABLE, exit_code
 import xdo
 from xdo import (CHOOSING_FRAME, CROSS_HAIR, FIXED_FRAME, LABEL_BACK, MAGNIFIER_BACK,
                  TOOLBAR_BORDER, TOOLBAR_W, WINDOW, PatternWindows, assert_matches_reference,
@@ -36,6 +36,7 @@ def assert_cancelled(host):
     assert result.stdout == CANCELED
 
 
+@pytest.mark.win32
 def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, tmp_path):
     host = capture()
     left, top, right, bottom = WINDOW
@@ -64,9 +65,10 @@ def test_window_snap_frames_the_window_and_a_double_click_captures_it(capture, t
     double_click()
     image = completed_image(host)
     assert_taken_from(image, WINDOW)
-    clip = xdo.clipboard_image(tmp_path)
-    assert clip is not None and clip.size == image.size
-    assert ImageChops.difference(clip, image).getbbox() is None
+    if CLIPBOARD_BITMAP_READABLE:
+        clip = xdo.clipboard_image(tmp_path)
+        assert clip is not None and clip.size == image.size
+        assert ImageChops.difference(clip, image).getbbox() is None
 
 
 def test_drag_is_anchored_at_the_first_qualifying_move(capture):

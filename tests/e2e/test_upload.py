@@ -58,6 +58,7 @@ def one_request(server):
     return requests[0]
 
 
+@pytest.mark.win32
 def test_request_on_the_wire(server, capture):
     path = capture("upload-wire.png").encode()
     server.respond(b"stored: 1")

@@ -9,7 +9,8 @@ from pathlib import Path
 
 from PIL import Image, ImageChops, ImageStat
 
-from kvharness import PROBE_EXE, WIN_TESTS, exit_code, kill_group, run_wine, unix_path, wine_popen
+from kvharness import (PROBE_EXE, SLOWNESS, WIN_TESTS, exit_code, kill_group, run_wine, unix_path,
+                       wine_popen)
 
 OVERLAYWIN_EXE = WIN_TESTS / "kvoverlaywin.exe"
 
@@ -29,35 +30,41 @@ def xdo(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
 
 
+def settle_for(seconds):
+    """Waits for the programs to handle what was just sent (longer for
+    programs that run emulated)."""
+    time.sleep(seconds * SLOWNESS)
+
+
 def move(x, y, settle=0.08):
     xdo("mousemove", x, y)
-    time.sleep(settle)
+    settle_for(settle)
 
 
 def click(button=1, settle=0.15):
     xdo("click", button)
-    time.sleep(settle)
+    settle_for(settle)
 
 
 def double_click(settle=0.15):
     xdo("click", "--repeat", 2, "--delay", 80, 1)
-    time.sleep(settle)
+    settle_for(settle)
 
 
 def drag(points, settle=0.2):
     """Presses at the first point, moves through the others, releases."""
     move(*points[0], settle)
     xdo("mousedown", 1)
-    time.sleep(settle)
+    settle_for(settle)
     for p in points[1:]:
         move(*p, settle)
     xdo("mouseup", 1)
-    time.sleep(settle)
+    settle_for(settle)
 
 
 def key(name, settle=0.1):
     xdo("key", name)
-    time.sleep(settle)
+    settle_for(settle)
 
 
 def screenshot():
