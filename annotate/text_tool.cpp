@@ -31,12 +31,7 @@ ScopedFont CreateTextFont() {
   return ScopedFont(CreateFontIndirectW(&font));
 }
 
-Rect BoxInOverlay() {
-  RECT r{};
-  GetWindowRect(o.textEdit, &r);
-  MapWindowPoints(HWND_DESKTOP, o.overlayWindow, reinterpret_cast<POINT*>(&r), 2);
-  return FromRECT(r);
-}
+Rect BoxInOverlay() { return RectInOverlay(o.textEdit); }
 
 void FrameDashed(HDC back, const Rect& r) {
   ScopedPen pen(CreatePen(PS_DASHDOTDOT, 1, RGB(0, 0, 0)));

@@ -487,13 +487,6 @@ void PlaceToolbar() {
 
 namespace {
 
-Rect RectInOverlay(HWND w) {
-  RECT r{};
-  GetWindowRect(w, &r);
-  MapWindowPoints(HWND_DESKTOP, o.overlayWindow, reinterpret_cast<POINT*>(&r), 2);
-  return FromRECT(r);
-}
-
 Size WindowSize(HWND w) {
   RECT r{};
   if (w) GetWindowRect(w, &r);

@@ -41,6 +41,9 @@ void PaintOverlay();
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);
 
+// A companion window's rectangle in overlay client coordinates.
+Rect RectInOverlay(HWND window);
+
 // The part of the region that lies on the screen: where the bright picture
 // and the annotations go, and what a composition takes.
 Rect VisibleRegion();

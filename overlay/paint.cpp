@@ -157,6 +157,13 @@ Point PointerInOverlay() {
 
 }  // namespace
 
+Rect RectInOverlay(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(HWND_DESKTOP, o.overlayWindow, reinterpret_cast<POINT*>(&r), 2);
+  return FromRECT(r);
+}
+
 Rect VisibleRegion() { return ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()); }
 
 ScopedBitmap CopyToRegionSection(HDC source, const Rect& region) {

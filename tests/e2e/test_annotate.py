@@ -64,13 +64,9 @@ def test_shapes_in_their_colours_and_pens_undo_and_save_as(capture, tmp_path):
     press_button("undo")  # takes the last rectangle away
 
     press_button("save")
-    assert xdo.wait_for(save_as_open, timeout=15), "no Save As dialog"
+    assert xdo.wait_for(xdo.save_as_open, timeout=15), "no Save As dialog"
     saved = tmp_path / "annotated.png"
-    key("ctrl+a")
-    xdo.xdo("type", "--delay", 20, "Z:" + str(saved).replace("/", "\\"))
-    key("Return", settle=0.5)
-    assert xdo.wait_for(saved.exists, timeout=10)
-    assert xdo.wait_for(lambda: not save_as_open(), timeout=10)
+    xdo.save_through_dialog(saved)
 
     press_button("complete")
     image = completed_image(host)
@@ -106,14 +102,6 @@ def test_shapes_in_their_colours_and_pens_undo_and_save_as(capture, tmp_path):
     (_, _, _, sent), = [f for f in multipart_fields(upload.headers["Content-Type"], upload.body)
                         if f[1]]
     assert ImageChops.difference(Image.open(io.BytesIO(sent)).convert("RGB"), image).getbbox() is None
-
-
-def save_as_open():
-    import json
-    from kvharness import PROBE_EXE
-    _, out, _ = run_wine([PROBE_EXE, "dialog-info"])
-    return [d for d in (json.loads(line) for line in out.decode("utf-8").splitlines()
-                        if line.strip()) if d["title"] == "Save As"]
 
 
 def set_clipboard_text(text):
@@ -209,13 +197,9 @@ def test_mosaic_blocks_and_save_as_by_key(capture, tmp_path):
     area = (405, 255, 561, 381)
     drag([area[:2], (area[0] + 1, area[1] + 1), area[2:]])
     key("ctrl+s")
-    assert xdo.wait_for(save_as_open, timeout=15), "no Save As dialog"
+    assert xdo.wait_for(xdo.save_as_open, timeout=15), "no Save As dialog"
     saved = tmp_path / "mosaic.png"
-    key("ctrl+a")
-    xdo.xdo("type", "--delay", 20, "Z:" + str(saved).replace("/", "\\"))
-    key("Return", settle=0.5)
-    assert xdo.wait_for(saved.exists, timeout=10)
-    assert xdo.wait_for(lambda: not save_as_open(), timeout=10)
+    xdo.save_through_dialog(saved)
     press_button("complete")
     image = completed_image(host)
     assert ImageChops.difference(Image.open(saved).convert("RGB"), image).getbbox() is None

@@ -248,14 +248,7 @@ def choose(command):
 
 
 def save_as_dialog():
-    return xdo.wait_for(lambda: [d for d in dialogs() if d["title"] == "Save As"], timeout=15)
-
-
-def dialogs():
-    import json
-    from kvharness import PROBE_EXE, run_wine
-    _, out, _ = run_wine([PROBE_EXE, "dialog-info"])
-    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+    return xdo.wait_for(xdo.save_as_open, timeout=15)
 
 
 def test_menu_complete_capture(capture):
@@ -306,7 +299,6 @@ MENU_BOX = (1000, 400, 1180, 640)  # the menu opens at the pointer
 
 @pytest.mark.parametrize("name,fmt", [("saved.bmp", "BMP"), ("saved.jpg", "JPEG"), ("saved", "PNG")])
 def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path, name, fmt):
-    from PIL import Image
     host = capture()
     fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
     open_menu()
@@ -324,7 +316,7 @@ def test_menu_save_as_writes_the_region_and_keeps_the_overlay(capture, tmp_path,
     if fmt != "JPEG":
         assert_taken_from(saved.convert("RGB"), MENU_REGION)
     # The overlay is still there with its region.
-    xdo.wait_for(lambda: not save_as_dialog_open())
+    xdo.wait_for(lambda: not xdo.save_as_open())
     move(1000, 400)
     double_click()
     assert_taken_from(completed_image(host), MENU_REGION)
@@ -340,19 +332,14 @@ def readable_image(path):
         return None
 
 
-def save_as_dialog_open():
-    return [d for d in dialogs() if d["title"] == "Save As"]
-
-
 def test_save_as_title_in_chinese_on_a_western_code_page(capture):
     host = capture(UILanguage="cn")
     fix_region([(900, 300), MENU_REGION[:2], MENU_REGION[2:]])
     open_menu()
     choose("Save As")
-    assert xdo.wait_for(lambda: [d for d in dialogs() if d["title"] == "截图另存为"], timeout=15), \
-        dialogs()
+    assert xdo.wait_for(lambda: xdo.save_as_open("截图另存为"), timeout=15), xdo.dialogs()
     key("Escape", settle=0.5)
-    assert xdo.wait_for(lambda: not [d for d in dialogs() if d["title"] == "截图另存为"], timeout=10)
+    assert xdo.wait_for(lambda: not xdo.save_as_open("截图另存为"), timeout=10)
     move(1000, 400)
     double_click()
     assert_taken_from(completed_image(host), MENU_REGION)
@@ -366,7 +353,7 @@ def test_escape_in_save_as_closes_the_dialog_not_the_capture(capture, tmp_path):
     assert save_as_dialog(), "no Save As dialog"
     time.sleep(0.3)
     key("Escape", settle=0.5)
-    assert xdo.wait_for(lambda: not save_as_dialog_open(), timeout=10)
+    assert xdo.wait_for(lambda: not xdo.save_as_open(), timeout=10)
     time.sleep(0.5)  # several timer ticks: the capture is still open
     assert host.proc.poll() is None
     move(1000, 400)

@@ -266,3 +266,26 @@ class Toolbar:
         found = wait_for(read, timeout=5, step=0.2)
         assert found, "no colour bar in the option row"
         return found
+
+
+# ---- dialogs -----------------------------------------------------------------
+
+def dialogs():
+    """The visible dialogs on the display, as kvprobe describes them."""
+    import json
+    _, out, _ = run_wine([PROBE_EXE, "dialog-info"])
+    return [json.loads(line) for line in out.decode("utf-8").splitlines() if line.strip()]
+
+
+def save_as_open(title="Save As"):
+    return [d for d in dialogs() if d["title"] == title]
+
+
+def save_through_dialog(path):
+    """Types `path` into the open Save As dialog and waits until it closed
+    and the file exists."""
+    key("ctrl+a")
+    xdo("type", "--delay", 20, "Z:" + str(path).replace("/", "\\"))
+    key("Return", settle=0.5)
+    assert wait_for(path.exists, timeout=10), path
+    assert wait_for(lambda: not save_as_open(), timeout=10)
