@@ -70,7 +70,7 @@ Point ClientPointer(HWND w) {
 
 // Cuts a strip of four state images into the button's images.
 void LoadButtonImages(int stripId, ToolButton& button, const char* tipKey) {
-  ScopedBitmap strip(LoadBitmapA(hostInstance, MAKEINTRESOURCEA(stripId)));
+  ScopedBitmap strip(LoadArtwork(stripId));
   BITMAP info{};
   if (!strip || !GetObject(strip.get(), sizeof info, &info)) return;
   button.width = info.bmWidth / 4;
@@ -152,7 +152,8 @@ void ShowTooltip(const std::wstring& text) {
   SendMessageW(o.tooltipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
   POINT p{};
   GetCursorPos(&p);
-  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0, MAKELPARAM(p.x + 15, p.y + 15));
+  const int offset = o.uiScale.Px(15);
+  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0, MAKELPARAM(p.x + offset, p.y + offset));
   SendMessageW(o.tooltipWindow, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -203,7 +204,7 @@ void OnToolbarInit(HWND dlg) {
     LoadButtonImages(kToolbarSpecs[i].strip, toolbarButtons[i], kToolbarSpecs[i].tipKey);
     sizes[i] = {toolbarButtons[i].width, toolbarButtons[i].height};
   }
-  const auto rects = ToolbarButtonRects(sizes);
+  const auto rects = ToolbarButtonRects(sizes, o.uiScale);
   for (int i = 0; i < kToolbarButtonCount; ++i) toolbarButtons[i].rect = rects[i];
 }
 
@@ -295,7 +296,7 @@ void PaintColourBar(HWND dlg) {
       Rectangle(back.get(), r.left, r.top, r.right, r.bottom);
     }
     ScopedBrush preview(CreateSolidBrush(o.penColor));
-    RECT square{9, 5, 33, 29};
+    RECT square = ToRECT(ColourPreviewRect(o.uiScale));
     FillRect(back.get(), &square, preview.get());
     BitBlt(dc, 0, 0, client.right, client.bottom, back.get(), 0, 0, SRCCOPY);
   }
@@ -352,7 +353,7 @@ INT_PTR CALLBACK ToolbarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPa
 INT_PTR CALLBACK ColourBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG:
-      colourSwatches = ColourSwatchRects();
+      colourSwatches = ColourSwatchRects(o.uiScale);
       colourBarTracking = false;
       o.penColor = RGB(255, 0, 0);
       hoveredSwatch = 0;
@@ -388,7 +389,7 @@ INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM 
         LoadButtonImages(kPenSizeStrips[i], penSizeButtons[i], nullptr);
         sizes[i] = {penSizeButtons[i].width, penSizeButtons[i].height};
       }
-      const auto rects = PenSizeButtonRects(sizes);
+      const auto rects = PenSizeButtonRects(sizes, o.uiScale);
       for (int i = 0; i < kPenSizeButtonCount; ++i) penSizeButtons[i].rect = rects[i];
       penSizeButtons[1].pressed = true;  // penWidth 2
       return TRUE;
@@ -479,7 +480,7 @@ void PlaceToolbar() {
   if (o.optionBars[0]) GetClientRect(o.optionBars[0], &colour);
   const int optionRow = o.currentTool > 0 ? colour.bottom : 0;
   const Point at = ToolbarOrigin(o.selection, {client.right, client.bottom}, optionRow,
-                                 o.ScreenHeight());
+                                 o.ScreenHeight(), o.uiScale);
   MoveWindow(bar, at.x, at.y, window.right - window.left, window.bottom - window.top, TRUE);
   ShowWindow(bar, SW_SHOW);
   UpdateWindow(bar);

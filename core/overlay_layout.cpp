@@ -2,48 +2,63 @@
 
 namespace kv {
 
-MagnifierLayout LayoutMagnifier(Point p, int screenWidth, int screenHeight, bool withTip) {
-  const int extra = withTip ? kTipLineHeight : 0;
-  const int below = 25;                             // gap between pointer and box
-  const int boxHeight = 140 + extra;                // zoom, two text lines, tip
-  Rect box{p.x, p.y + below, p.x + kMagnifierWidth, p.y + below + boxHeight};
-  if (screenWidth - p.x < kMagnifierWidth) {
-    box.left = p.x - kMagnifierWidth;
+MagnifierLayout LayoutMagnifier(Point p, int screenWidth, int screenHeight, bool withTip,
+                                UiScale scale) {
+  MagnifierLayout m;
+  m.zoom = scale.ZoomFactor();
+  m.zoomSize = {kZoomSourceWidth * m.zoom, kZoomSourceHeight * m.zoom};
+  const int width = m.zoomSize.width;
+  const int zoomHeight = m.zoomSize.height;
+  const int below = scale.Px(25);  // gap between pointer and box
+  // The zoom, two text lines and the tip line.
+  const int boxHeight = zoomHeight + scale.Px(40) + (withTip ? scale.Px(18) : 0);
+  Rect box{p.x, p.y + below, p.x + width, p.y + below + boxHeight};
+  if (screenWidth - p.x < width) {
+    box.left = p.x - width;
     box.right = p.x;
   }
   if (screenHeight - p.y < below + boxHeight) {
     box.bottom = p.y;
     box.top = p.y - boxHeight;
   }
-  MagnifierLayout m;
   m.box = box;
-  // The pointer's pixel lands on the zoom block (48, 48)-(51, 51).
+  // The pointer's pixel is the twelfth of the source in each direction: at 4
+  // times it lands on the zoom block (48, 48)-(51, 51).
   m.zoomSource = {p.x - 12, p.y - 12};
-  m.zoomFrame = {box.left + 1, box.top, box.left + kZoomWidth, box.top + kZoomHeight};
-  m.crossHorizontal = {box.left + 2, box.top + 49, box.left + 118, box.top + 51};
-  m.crossVertical = {box.left + 59, box.top + 1, box.left + 61, box.top + 98};
-  m.positionLine = {box.left + 5, box.top + 102, box.right - 2, box.top + 122};
-  m.colourLine = {box.left + 5, box.top + 118, box.right - 2, box.top + 140};
-  m.tipLine = {box.left + 5, box.top + 134, box.right - 2, box.top + 158};
+  m.zoomFrame = {box.left + 1, box.top, box.left + width, box.top + zoomHeight};
+  const int bar = scale.Px(2);
+  const int barTop = box.top + 12 * m.zoom + m.zoom / 2 - bar / 2;
+  m.crossHorizontal = {box.left + 2, barTop, box.left + width - 2, barTop + bar};
+  const int barLeft = box.left + width / 2 - bar / 2;
+  m.crossVertical = {barLeft, box.top + 1, barLeft + bar, box.top + zoomHeight - 2};
+  auto line = [&](int top, int bottom) {
+    return Rect{box.left + scale.Px(5), box.top + zoomHeight + scale.Px(top),
+                box.right - scale.Px(2), box.top + zoomHeight + scale.Px(bottom)};
+  };
+  m.positionLine = line(2, 22);
+  m.colourLine = line(18, 40);
+  m.tipLine = line(34, 58);
   return m;
 }
 
-Rect SizeLabelRect(const Rect& r) {
-  const int w = 100, h = 18;
+Rect SizeLabelRect(const Rect& r, UiScale scale) {
+  const int w = scale.Px(100), h = scale.Px(18);
   if (r.top - h > 0) return {r.left, r.top - h, r.left + w, r.top};
   return {r.left, 0, r.left + w, h};
 }
 
-Point ToolbarOrigin(const Rect& r, Size toolbar, int optionRowHeight, int screenHeight) {
+Point ToolbarOrigin(const Rect& r, Size toolbar, int optionRowHeight, int screenHeight,
+                    UiScale scale) {
   const int w = toolbar.width, h = toolbar.height;
   const int room = h + optionRowHeight;
+  const int gap = scale.ArtPx(5);
   Point at;
-  if (r.bottom + room + 5 < screenHeight) {
-    at = {r.right - w, r.bottom + 5};
-  } else if (r.top - room - 5 < 0) {
-    at = {r.right - w - 5, r.top + 5};
+  if (r.bottom + room + gap < screenHeight) {
+    at = {r.right - w, r.bottom + gap};
+  } else if (r.top - room - gap < 0) {
+    at = {r.right - w - gap, r.top + gap};
   } else {
-    at = {r.right - w, r.top - h - 5};
+    at = {r.right - w, r.top - h - gap};
   }
   if (r.right - w < 0) at.x = 0;
   return at;
@@ -79,41 +94,49 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
 }
 
 std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
-    const std::array<Size, kToolbarButtonCount>& images) {
+    const std::array<Size, kToolbarButtonCount>& images, UiScale scale) {
   // Left edge of button i is i * w + kOffset[i] with w the button's image
   // width: the six tools 2 pixels apart, then Undo/Save and Cancel/Complete
   // behind the bar's two separator lines. The last button counts with the
-  // width of the one before it.
+  // width of the one before it. The gaps grow with the artwork.
   static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 22, 24, 36, 38};
   std::array<Rect, kToolbarButtonCount> rects{};
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     const int w = images[i].width;
     const int stepWidth = i == kToolbarButtonCount - 1 ? images[i - 1].width : w;
-    const int left = i * stepWidth + kOffset[i];
-    rects[i] = {left, 3, left + w, images[i].height + 3};
+    const int left = i * stepWidth + scale.ArtPx(kOffset[i]);
+    const int top = scale.ArtPx(3);
+    rects[i] = {left, top, left + w, images[i].height + top};
   }
   return rects;
 }
 
 std::array<Rect, kPenSizeButtonCount> PenSizeButtonRects(
-    const std::array<Size, kPenSizeButtonCount>& images) {
+    const std::array<Size, kPenSizeButtonCount>& images, UiScale scale) {
   std::array<Rect, kPenSizeButtonCount> rects{};
   for (int i = 0; i < kPenSizeButtonCount; ++i) {
     const int w = images[i].width;
-    const int left = i * w + 4 + 3 * i;
-    rects[i] = {left, 3, left + w, images[i].height + 3};
+    const int left = i * w + scale.ArtPx(4 + 3 * i);
+    const int top = scale.ArtPx(3);
+    rects[i] = {left, top, left + w, images[i].height + top};
   }
   return rects;
 }
 
-std::array<Rect, kSwatchCount> ColourSwatchRects() {
+// Each edge is scaled on its own, as the artwork draws them.
+std::array<Rect, kSwatchCount> ColourSwatchRects(UiScale scale) {
   std::array<Rect, kSwatchCount> rects{};
   for (int i = 0; i < kSwatchCount; ++i) {
     const int left = 38 + (i % 8) * 15;
     const int top = i < 8 ? 2 : 17;
-    rects[i] = {left, top, left + 15, top + 15};
+    rects[i] = {scale.ArtPx(left), scale.ArtPx(top), scale.ArtPx(left + 15),
+                scale.ArtPx(top + 15)};
   }
   return rects;
+}
+
+Rect ColourPreviewRect(UiScale scale) {
+  return {scale.ArtPx(9), scale.ArtPx(5), scale.ArtPx(33), scale.ArtPx(29)};
 }
 
 }  // namespace kv

@@ -20,19 +20,21 @@ Rect SpanRect(Point a, Point b) {
   return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
-HandleRects ComputeHandleRects(const Rect& r) {
-  // Integer division truncates toward zero, as the handle rule asks.
+HandleRects ComputeHandleRects(const Rect& r, int size) {
+  // Integer division truncates toward zero, as the handle rule asks. A
+  // handle reaches `a` pixels before an edge or centre line (2 of 5).
   const int mx = (r.left + r.right) / 2;
   const int my = (r.top + r.bottom) / 2;
+  const int a = size / 2, b = size - a;
   const Point corners[9] = {
       {0, 0},
-      {r.left - 2, r.top - 2},       {mx - 2, r.top - 2},     {r.right - 3, r.top - 2},
-      {r.left - 2, my - 2},          {r.right - 3, my - 2},
-      {r.left - 2, r.bottom - 3},    {mx - 2, r.bottom - 3},  {r.right - 3, r.bottom - 3},
+      {r.left - a, r.top - a},       {mx - a, r.top - a},     {r.right - b, r.top - a},
+      {r.left - a, my - a},          {r.right - b, my - a},
+      {r.left - a, r.bottom - b},    {mx - a, r.bottom - b},  {r.right - b, r.bottom - b},
   };
   HandleRects h{};
   for (int i = 1; i <= 8; ++i) {
-    h[i] = {corners[i].x, corners[i].y, corners[i].x + kHandleSize, corners[i].y + kHandleSize};
+    h[i] = {corners[i].x, corners[i].y, corners[i].x + size, corners[i].y + size};
   }
   return h;
 }

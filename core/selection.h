@@ -47,7 +47,7 @@ Rect SpanRect(Point a, Point b);
 // at the corners and edge middles of the region.
 constexpr int kHandleSize = 5;
 using HandleRects = std::array<Rect, 9>;
-HandleRects ComputeHandleRects(const Rect& region);
+HandleRects ComputeHandleRects(const Rect& region, int size = kHandleSize);
 
 // The handle a point hits, tested from 8 down to 1 (the first hit wins);
 // 0 when it hits none.

@@ -10,6 +10,7 @@
 #include "overlay/overlay_state.h"
 #include "overlay/screen_copy.h"
 #include "resources/host/overlay_ids.h"
+#include "winutil/dpi.h"
 #include "winutil/ui_text.h"
 
 namespace kv {
@@ -115,14 +116,26 @@ void LoadCursors() {
   o.toolCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_TOOL_CROSS));
 }
 
+// A bar takes the size of its background picture, which is made for the
+// screen's density (the template's dialog units follow the system font
+// instead).
+void FitToBackground(HWND bar, HBITMAP background) {
+  BITMAP info{};
+  if (!bar || !background || !GetObject(background, sizeof info, &info)) return;
+  SetWindowPos(bar, nullptr, 0, 0, info.bmWidth, info.bmHeight,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void CreateToolWindows() {
   o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR),
                                        o.overlayWindow, ToolbarDialogProc, 0);
+  FitToBackground(o.toolbarWindow, o.toolbarBitmaps[0].get());
   const int bars[3] = {IDD_COLOUR_BAR, IDD_PEN_SIZE_BAR, IDD_TEXT_SIZE_BAR};
   const DLGPROC procs[3] = {ColourBarDialogProc, PenSizeBarDialogProc, TextSizeBarDialogProc};
   for (int i = 0; i < 3; ++i) {
     o.optionBars[i] = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(bars[i]),
                                          o.overlayWindow, procs[i], 0);
+    FitToBackground(o.optionBars[i], o.toolbarBitmaps[i + 1].get());
   }
   // WS_CHILD | ES_MULTILINE | ES_PASSWORD: a multi-line edit ignores the
   // password bit.
@@ -130,9 +143,10 @@ void CreateToolWindows() {
   // intact whatever the system's ANSI code page.
   o.textEdit = CreateWindowExW(0, L"edit", L"", WS_CHILD | ES_MULTILINE | ES_PASSWORD, 0, 0, 0, 0,
                                o.overlayWindow, nullptr, hostInstance, nullptr);
-  o.fontSizeCombo = CreateWindowExA(0, "combobox", "",
-                                    WS_CHILD | WS_VSCROLL | WS_BORDER | CBS_DROPDOWNLIST, 30, 6,
-                                    50, 180, o.optionBars[2], nullptr, hostInstance, nullptr);
+  const UiScale& s = o.uiScale;
+  o.fontSizeCombo = CreateWindowExA(
+      0, "combobox", "", WS_CHILD | WS_VSCROLL | WS_BORDER | CBS_DROPDOWNLIST, s.ArtPx(30),
+      s.ArtPx(6), s.ArtPx(50), s.ArtPx(180), o.optionBars[2], nullptr, hostInstance, nullptr);
   for (const char* size : kFontSizes) {
     SendMessageA(o.fontSizeCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(size));
   }
@@ -143,9 +157,15 @@ void CreateToolWindows() {
 void LoadToolbarBitmaps() {
   const int ids[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
                       IDB_TEXT_SIZE_BAR_BACK};
-  for (int i = 0; i < 4; ++i) {
-    o.toolbarBitmaps[i].reset(LoadBitmapA(hostInstance, MAKEINTRESOURCEA(ids[i])));
-  }
+  for (int i = 0; i < 4; ++i) o.toolbarBitmaps[i].reset(LoadArtwork(ids[i]));
+}
+
+// The density the overlay is drawn for: that of the monitor the pointer is
+// on as it opens, where the user is looking.
+UiScale OverlayScale() {
+  POINT pointer{};
+  GetCursorPos(&pointer);
+  return UiScale{DpiAtPoint(pointer)};
 }
 
 void CreateTooltip() {
@@ -227,6 +247,7 @@ void StartOverlay(HWND notifyWindow, const std::string& fileName) {
   o.fileName = fileName;
   ResetCapture();
   o.screenRect = VirtualScreenRect();
+  o.uiScale = OverlayScale();
   if (!TakeSnapshots() || !RegisterOverlayClass()) return GiveUp();
   o.overlayWindow = CreateWindowExA(
       WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
@@ -235,8 +256,8 @@ void StartOverlay(HWND notifyWindow, const std::string& fileName) {
   if (!o.overlayWindow) return GiveUp();
   ShowFrozenScreen();
   LoadCursors();
-  CreateToolWindows();
   LoadToolbarBitmaps();
+  CreateToolWindows();
   CreateTooltip();
   CreateContextMenu();
   HoldOverEscape();
@@ -313,6 +334,12 @@ void ReleaseOverlayResources() {
   for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
   o.contextMenu.reset();
   ResetCapture();
+}
+
+HBITMAP LoadArtwork(int pictureId) {
+  const int percent = o.uiScale.ArtPercent();
+  const int id = pictureId + (percent == 200 ? IDB_AT_200 : percent == 150 ? IDB_AT_150 : 0);
+  return LoadBitmapA(hostInstance, MAKEINTRESOURCEA(id));
 }
 
 // Shows the context menu at a screen point, owned by the overlay.

@@ -34,6 +34,10 @@ void HideOptionBars();
 // ResetCapture.
 void ReleaseOverlayResources();
 
+// A picture of the overlay's artwork (its number at 100 %) from the set made
+// for the overlay's screen density.
+HBITMAP LoadArtwork(int pictureId);
+
 // Redraws the whole overlay (and, with composeFlag set, makes
 // composedImage). No effect while the overlay window does not exist.
 void PaintOverlay();

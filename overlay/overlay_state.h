@@ -10,6 +10,7 @@
 
 #include "core/pixel_patch.h"
 #include "core/selection.h"
+#include "core/ui_scale.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -57,6 +58,9 @@ struct OverlayState : SelectionFields {
   HWND notifyWindow = nullptr;
   std::string fileName;
   RECT screenRect{};  // the virtual screen, screen coordinates
+  // The density of the monitor the pointer was on when the overlay opened:
+  // the magnifier, labels, handles and companion windows are sized for it.
+  UiScale uiScale;
   ScopedBitmap screenSnapshot;
   ScopedBitmap dimmedSnapshot;
   ScopedBitmap composedImage;  // 24-bit section of the region, made by a composing paint

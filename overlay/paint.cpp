@@ -27,9 +27,10 @@ constexpr COLORREF kCrossHair = RGB(0, 255, 255);
 constexpr COLORREF kLabelText = RGB(255, 255, 255);
 constexpr COLORREF kTipText = RGB(255, 127, 39);
 
-// The font of the size label and the magnifier lines, made for each block.
+// The font of the size label and the magnifier lines (12 pixels at 96 dpi),
+// made for each block.
 ScopedFont LabelFont() {
-  return ScopedFont(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
+  return ScopedFont(CreateFontW(-o.uiScale.Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
                                 OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY,
                                 VARIABLE_PITCH, L"Arial"));
 }
@@ -101,18 +102,20 @@ std::wstring MagnifierTip() {
 
 void DrawMagnifier(HDC back, Point p) {
   const std::wstring tip = MagnifierTip();
-  const MagnifierLayout m = LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), true);
+  const MagnifierLayout m =
+      LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), true, o.uiScale);
+  const int zw = m.zoomSize.width, zh = m.zoomSize.height;
   {
     // The zoom is taken before the box is drawn, so it never shows itself.
     ScopedMemDC zoomDC(CreateCompatibleDC(back));
-    ScopedBitmap zoom(CreateCompatibleBitmap(back, kZoomWidth, kZoomHeight));
+    ScopedBitmap zoom(CreateCompatibleBitmap(back, zw, zh));
     ScopedSelect select(zoomDC.get(), zoom.get());
-    StretchBlt(zoomDC.get(), 0, 0, kZoomWidth, kZoomHeight, back, m.zoomSource.x, m.zoomSource.y,
-               kZoomSourceWidth, kZoomSourceHeight, SRCCOPY);
+    StretchBlt(zoomDC.get(), 0, 0, zw, zh, back, m.zoomSource.x, m.zoomSource.y, kZoomSourceWidth,
+               kZoomSourceHeight, SRCCOPY);
     FillSolid(back, m.box, kMagnifierBack);
-    BitBlt(back, m.box.left, m.box.top, kZoomWidth, kZoomHeight, zoomDC.get(), 0, 0, SRCCOPY);
+    BitBlt(back, m.box.left, m.box.top, zw, zh, zoomDC.get(), 0, 0, SRCCOPY);
   }
-  FrameHollow(back, m.zoomFrame, 2, kZoomFrame);
+  FrameHollow(back, m.zoomFrame, o.uiScale.Px(2), kZoomFrame);
   FillSolid(back, m.crossHorizontal, kCrossHair);
   FillSolid(back, m.crossVertical, kCrossHair);
 
@@ -129,7 +132,7 @@ void DrawMagnifier(HDC back, Point p) {
 }
 
 void DrawSizeLabel(HDC back, const Rect& r) {
-  const Rect label = SizeLabelRect(r);
+  const Rect label = SizeLabelRect(r, o.uiScale);
   FillSolid(back, label, kLabelBack);
   ScopedFont font = LabelFont();
   ScopedSelect selectFont(back, font.get());
@@ -140,7 +143,7 @@ void DrawSizeLabel(HDC back, const Rect& r) {
 
 void DrawFixedFrame(HDC back, const Rect& r) {
   FrameHollow(back, r, 1, kFixedFrame);
-  o.handleRects = ComputeHandleRects(r);
+  o.handleRects = ComputeHandleRects(r, o.uiScale.Px(kHandleSize));
   ScopedBrush brush(CreateSolidBrush(kFixedFrame));
   for (int i = 1; i <= 8; ++i) {
     RECT rc = ToRECT(o.handleRects[i]);

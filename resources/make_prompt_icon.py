@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the prompt's small icon (resource 1233): a camera-like frame with
-a blue lens on a white card, at 16x16 and 32x32, as a Windows .ico file."""
+a blue lens on a white card, at 16, 24, 32 and 48 pixels (the small and
+large icon sizes at 100 and 150 %), as a Windows .ico file."""
 import struct
 import sys
 
@@ -39,10 +40,11 @@ def icon_image(size):
 
 
 def main(out):
-    images = [icon_image(s) for s in (16, 32)]
+    sizes = (16, 24, 32, 48)
+    images = [icon_image(s) for s in sizes]
     data = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for size, img in zip((16, 32), images):
+    for size, img in zip(sizes, images):
         data += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(img), offset)
         offset += len(img)
     data += b"".join(images)

@@ -117,11 +117,27 @@ kv_stop_wine() {
 KV_CODE_PAGE_SELECTION=(
   "$ROOT/tests/e2e/test_code_page.py" "$ROOT/tests/e2e/test_prompt.py"
   -k "test_code_page or (prompt_texts and (cn or tw))")
-kv_stop_code_page_sessions() {
-  local cp
-  for cp in 936 950; do
-    WINEPREFIX="$BUILD/wineprefix-$cp" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+# The sessions of the prefixes of their own (code pages, 144 dpi).
+kv_stop_other_sessions() {
+  local name
+  for name in 936 950 144; do
+    WINEPREFIX="$BUILD/wineprefix-$name" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
   done
+}
+# kv_dpi_tests: the end-to-end tests of a display at 144 dpi, in a Wine
+# session of its own (own prefix, whose LogPixels tools/wine-run sets),
+# stopped afterwards. Needs DISPLAY; extra pytest arguments follow.
+kv_dpi_tests() {
+  local prefix="$BUILD/wineprefix-144" status
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  # The session comes up (and restarts at the new DPI) before any test
+  # program starts beside it.
+  KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 "$ROOT/tools/wine-run" cmd /c exit >/dev/null 2>&1
+  env KV_BUILD_ROOT="$BUILD" KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 \
+    "$PY" -m pytest -q -p no:cacheprovider "$ROOT/tests/e2e/test_dpi.py" "$@"
+  status=$?
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  return $status
 }
 kv_code_page_tests() {
   local cp=$1 loc=$2 status

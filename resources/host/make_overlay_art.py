@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the capture overlay's artwork into OUTDIR: the toolbar button strips,
-the backgrounds of the toolbar and its option bars (24-bit BMP) and the two
-cursors (CUR). Sizes and colours are those the toolbar's layout expects.
+the backgrounds of the toolbar and its option bars (24-bit BMP) at 100, 150
+and 200 % (NAME.bmp, NAME-150.bmp, NAME-200.bmp), and the two cursors (CUR,
+32, 48 and 64 pixels in one file). Sizes and colours are those the toolbar's
+layout expects; every set is drawn at its own size, never stretched.
 
 usage: make_overlay_art.py OUTDIR
 """
@@ -30,12 +32,15 @@ SWATCHES = [
      (0, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255)],
 ]
 
+# Sizes at 100 %.
 TOOL_W, TOOL_H = 24, 22      # toolbar button images (strips 96 x 22)
 PEN_W, PEN_H = 24, 29        # pen-size button images (strips 96 x 29)
 TOOLBAR_SIZE = (284, 28)
 COLOUR_BAR_SIZE = (165, 36)
 PEN_BAR_SIZE = (83, 36)
 TEXT_BAR_SIZE = (83, 35)
+SCALES = (100, 150, 200)
+CURSOR_SIZES = (32, 48, 64)
 
 
 class Canvas:
@@ -120,6 +125,55 @@ def lerp(a, b, t):
     return tuple(round(p + (q - p) * t) for p, q in zip(a, b))
 
 
+class Drawing:
+    """Draws on a canvas in the units of the 100 % artwork, multiplied out
+    to `percent`: lengths round to the nearest pixel (halves up, as the
+    program's layout rounds them), shapes with fractional coordinates are
+    rasterised at the target size."""
+
+    def __init__(self, canvas, percent):
+        self.c = canvas
+        self.p = percent
+
+    def i(self, v):
+        return (v * self.p + 50) // 100
+
+    def f(self, v):
+        return v * self.p / 100 if self.p != 100 else v
+
+    def width(self, w):
+        return max(1, self.i(w))
+
+    def fill_rect(self, l, t, r, b, c):
+        self.c.fill_rect(self.i(l), self.i(t), self.i(r), self.i(b), c)
+
+    def frame_rect(self, l, t, r, b, c, width=1):
+        self.c.frame_rect(self.i(l), self.i(t), self.i(r), self.i(b), c, self.width(width))
+
+    def line(self, x0, y0, x1, y1, c, width=1):
+        self.c.line(self.i(x0), self.i(y0), self.i(x1), self.i(y1), c, self.width(width))
+
+    def polyline(self, points, c, width=1):
+        for (x0, y0), (x1, y1) in zip(points, points[1:]):
+            self.line(x0, y0, x1, y1, c, width)
+
+    def disc(self, cx, cy, r, c):
+        self.c.disc(self.f(cx), self.f(cy), self.f(r), c)
+
+    def ellipse(self, cx, cy, rx, ry, c, width=1):
+        self.c.ellipse(self.f(cx), self.f(cy), self.f(rx), self.f(ry), c, self.width(width))
+
+    def polygon(self, points, c):
+        self.c.polygon([(self.f(x), self.f(y)) for x, y in points], c)
+
+
+def new_drawing(size, fill, percent):
+    """A canvas of `size` (at 100 %) multiplied out, with its Drawing."""
+    d = Drawing(None, percent)
+    d.c = Canvas(d.i(size[0]), d.i(size[1]), fill)
+    return d
+
+
 def write_bmp(path, canvas):
     """24-bit bottom-up BMP, rows padded to 4 bytes."""
     row = (canvas.w * 3 + 3) & ~3
@@ -138,8 +192,8 @@ def write_bmp(path, canvas):
         f.write(header + info + data)
 
 
-def write_cur(path, canvas, hotspot):
-    """One 32-bit image with an AND mask; transparent where alpha is 0."""
+def cursor_image(canvas):
+    """A 32-bit image with an AND mask; transparent where alpha is 0."""
     w, h = canvas.w, canvas.h
     xor = bytearray()
     mask_row = ((w + 31) // 32) * 4
@@ -153,224 +207,251 @@ def write_cur(path, canvas, hotspot):
                 bits[x // 8] |= 0x80 >> (x % 8)
         mask += bits
     info = struct.pack("<IiiHHIIiiII", 40, w, h * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
-    image = info + xor + mask
-    header = struct.pack("<HHH", 0, 2, 1)
-    entry = struct.pack("<BBBBHHII", w, h, 0, 0, hotspot[0], hotspot[1], len(image), 6 + 16)
+    return info + xor + mask
+
+
+def write_cur(path, images):
+    """A cursor file of several sizes: (canvas, hotspot) pairs. The system
+    picks the size nearest the one it shows cursors at."""
+    header = struct.pack("<HHH", 0, 2, len(images))
+    entries, data = b"", b""
+    offset = 6 + 16 * len(images)
+    for canvas, (hx, hy) in images:
+        image = cursor_image(canvas)
+        entries += struct.pack("<BBBBHHII", canvas.w % 256, canvas.h % 256, 0, 0, hx, hy,
+                               len(image), offset + len(data))
+        data += image
     with open(path, "wb") as f:
-        f.write(header + entry + image)
+        f.write(header + entries + data)
 
 
 # ---- toolbar and bars ----------------------------------------------------
 
-def toolbar_row_colour(y):
-    return lerp(BAR_TOP, BAR_BOTTOM, y / (TOOLBAR_SIZE[1] - 1))
+def toolbar_row_colour(y, percent):
+    """The toolbar's gradient at pixel row y of the artwork at `percent`."""
+    height = (TOOLBAR_SIZE[1] * percent + 50) // 100
+    return lerp(BAR_TOP, BAR_BOTTOM, y / (height - 1))
 
 
-def toolbar_background():
-    w, h = TOOLBAR_SIZE
-    c = Canvas(w, h, BAR_TOP)
-    for y in range(h):
-        c.fill_rect(0, y, w, y + 1, toolbar_row_colour(y))
-    c.frame_rect(0, 0, w, h, BAR_BORDER)
+def toolbar_background(percent):
+    d = new_drawing(TOOLBAR_SIZE, BAR_TOP, percent)
+    c = d.c
+    for y in range(c.h):
+        c.fill_rect(0, y, c.w, y + 1, toolbar_row_colour(y, percent))
+    d.frame_rect(0, 0, *TOOLBAR_SIZE, BAR_BORDER)
+    h = TOOLBAR_SIZE[1]
     for x in (161, 222):  # between the tools, Undo/Save and Cancel/Complete
-        c.fill_rect(x, 3, x + 1, h - 3, SEPARATOR)
-        c.fill_rect(x + 1, 3, x + 2, h - 3, SEPARATOR_LIGHT)
+        d.fill_rect(x, 3, x + 1, h - 3, SEPARATOR)
+        d.fill_rect(x + 1, 3, x + 2, h - 3, SEPARATOR_LIGHT)
     return c
 
 
-def right_separator(c):
-    c.fill_rect(c.w - 2, 3, c.w - 1, c.h - 3, SEPARATOR)
-    c.fill_rect(c.w - 1, 3, c.w, c.h - 3, SEPARATOR_LIGHT)
+def right_separator(d, size):
+    w, h = size
+    d.fill_rect(w - 2, 3, w - 1, h - 3, SEPARATOR)
+    d.fill_rect(w - 1, 3, w, h - 3, SEPARATOR_LIGHT)
 
 
-def colour_bar_background():
-    c = Canvas(*COLOUR_BAR_SIZE, OPTION_BACK)
-    c.frame_rect(8, 4, 34, 30, BUTTON_FRAME)      # around the preview square (9,5)-(33,29)
-    c.fill_rect(9, 5, 33, 29, (255, 0, 0))
+def colour_bar_background(percent):
+    d = new_drawing(COLOUR_BAR_SIZE, OPTION_BACK, percent)
+    d.frame_rect(8, 4, 34, 30, BUTTON_FRAME)      # around the preview square (9,5)-(33,29)
+    d.fill_rect(9, 5, 33, 29, (255, 0, 0))
     for row, top in enumerate((2, 17)):
         for col in range(8):
             left = 38 + 15 * col
-            c.fill_rect(left, top, left + 15, top + 15, SWATCH_BORDER)
-            c.fill_rect(left + 2, top + 2, left + 13, top + 13, SWATCHES[row][col])
-    return c
+            d.fill_rect(left, top, left + 15, top + 15, SWATCH_BORDER)
+            d.fill_rect(left + 2, top + 2, left + 13, top + 13, SWATCHES[row][col])
+    return d.c
 
 
-def pen_bar_background():
-    c = Canvas(*PEN_BAR_SIZE, OPTION_BACK)
-    right_separator(c)
-    return c
+def pen_bar_background(percent):
+    d = new_drawing(PEN_BAR_SIZE, OPTION_BACK, percent)
+    right_separator(d, PEN_BAR_SIZE)
+    return d.c
 
 
-def letter_a(c, x, y, height, colour, width):
+def letter_a(d, x, y, height, colour, width):
     """A capital A standing on (x, y + height), its apex at the top."""
     half = height * 0.42
     apex = (round(x + half), y)
-    c.line(x, y + height, *apex, colour, width)
-    c.line(round(x + 2 * half), y + height, *apex, colour, width)
+    d.line(x, y + height, *apex, colour, width)
+    d.line(round(x + 2 * half), y + height, *apex, colour, width)
     bar = y + round(height * 0.62)
-    c.line(round(x + half * 0.45), bar, round(x + half * 1.55), bar, colour, width)
+    d.line(round(x + half * 0.45), bar, round(x + half * 1.55), bar, colour, width)
 
 
-def text_bar_background():
-    c = Canvas(*TEXT_BAR_SIZE, OPTION_BACK)
-    letter_a(c, 6, 8, 18, (20, 70, 200), 2)
-    right_separator(c)
-    return c
+def text_bar_background(percent):
+    d = new_drawing(TEXT_BAR_SIZE, OPTION_BACK, percent)
+    letter_a(d, 6, 8, 18, (20, 70, 200), 2)
+    right_separator(d, TEXT_BAR_SIZE)
+    return d.c
 
 
 # ---- button icons (drawn on a transparent 24 x h canvas) -----------------
 
-def icon_rectangle(c):
-    c.frame_rect(5, 5, 20, 17, INK, 2)
+def icon_rectangle(d):
+    d.frame_rect(5, 5, 20, 17, INK, 2)
 
 
-def icon_ellipse(c):
-    c.ellipse(12, 11, 7, 5.5, INK, 2)
+def icon_ellipse(d):
+    d.ellipse(12, 11, 7, 5.5, INK, 2)
 
 
-def icon_arrow(c):
-    c.line(6, 16, 15, 7, INK, 2)
-    c.polygon([(18, 4), (11, 6), (16, 11)], INK)
+def icon_arrow(d):
+    d.line(6, 16, 15, 7, INK, 2)
+    d.polygon([(18, 4), (11, 6), (16, 11)], INK)
 
 
-def icon_brush(c):
-    c.line(17, 4, 11, 12, (140, 90, 40), 2)            # handle
-    c.polygon([(10, 11), (13, 14), (8, 19), (5, 18)], (60, 60, 60))  # bristles
-    c.line(5, 18, 4, 19, (60, 60, 60), 1)
+def icon_brush(d):
+    d.line(17, 4, 11, 12, (140, 90, 40), 2)            # handle
+    d.polygon([(10, 11), (13, 14), (8, 19), (5, 18)], (60, 60, 60))  # bristles
+    d.line(5, 18, 4, 19, (60, 60, 60), 1)
 
 
-def icon_text(c):
-    letter_a(c, 6, 4, 14, INK, 2)
+def icon_text(d):
+    letter_a(d, 6, 4, 14, INK, 2)
 
 
-def icon_mosaic(c):
+def icon_mosaic(d):
     """A 4 x 4 grid of blocks in shades of blue and grey."""
     shades = [(60, 90, 150), (150, 170, 200), (100, 130, 180), (200, 210, 225)]
     for row in range(4):
         for col in range(4):
-            c.fill_rect(5 + 4 * col, 3 + 4 * row, 9 + 4 * col, 7 + 4 * row,
+            d.fill_rect(5 + 4 * col, 3 + 4 * row, 9 + 4 * col, 7 + 4 * row,
                         shades[(row * 3 + col) % 4])
-    c.frame_rect(4, 2, 22, 20, INK)
+    d.frame_rect(4, 2, 22, 20, INK)
 
 
-def icon_undo(c):
+def icon_undo(d):
     """A curved arrow over the top, its head at the left pointing down."""
     green = (40, 160, 60)
     pts = [(round(12 + 6 * math.cos(a)), round(12 - 5 * math.sin(a)))
            for a in [math.pi * i / 14 for i in range(15)]]
-    c.polyline([(18, 17)] + pts, green, 2)
+    d.polyline([(18, 17)] + pts, green, 2)
     x, y = pts[-1]
-    c.polygon([(x - 4, y), (x + 4, y), (x, y + 5)], green)
+    d.polygon([(x - 4, y), (x + 4, y), (x, y + 5)], green)
 
 
-def icon_save(c):
-    c.fill_rect(5, 4, 19, 18, (40, 80, 160))
-    c.fill_rect(8, 4, 16, 9, (220, 225, 235))           # shutter
-    c.fill_rect(13, 5, 15, 8, (40, 80, 160))
-    c.fill_rect(7, 12, 17, 18, (250, 250, 250))         # label
+def icon_save(d):
+    d.fill_rect(5, 4, 19, 18, (40, 80, 160))
+    d.fill_rect(8, 4, 16, 9, (220, 225, 235))           # shutter
+    d.fill_rect(13, 5, 15, 8, (40, 80, 160))
+    d.fill_rect(7, 12, 17, 18, (250, 250, 250))         # label
 
 
-def icon_cancel(c):
+def icon_cancel(d):
     orange = (240, 120, 20)
-    c.line(7, 6, 17, 16, orange, 3)
-    c.line(17, 6, 7, 16, orange, 3)
+    d.line(7, 6, 17, 16, orange, 3)
+    d.line(17, 6, 7, 16, orange, 3)
 
 
-def icon_complete(c):
+def icon_complete(d):
     green = (30, 160, 40)
-    c.polyline([(5, 11), (10, 16), (19, 6)], green, 3)
+    d.polyline([(5, 11), (10, 16), (19, 6)], green, 3)
 
 
 def icon_dot(radius):
-    def draw(c):
-        c.disc(12, 14.5, radius, (30, 30, 30))
+    def draw(d):
+        d.disc(12, 14.5, radius, (30, 30, 30))
     return draw
 
 
-def strip(icon, w, h, background_at):
+def strip(icon, size, background_at, percent):
     """Four state images side by side: framed, bare, framed with a light
     fill (hover), framed with a darker fill (pressed)."""
+    probe = Drawing(None, percent)
+    w, h = probe.i(size[0]), probe.i(size[1])
     out = Canvas(4 * w, h, (0, 0, 0))
     for state in range(4):
-        img = Canvas(w, h, (0, 0, 0))
+        d = new_drawing(size, (0, 0, 0), percent)
+        img = d.c
         for y in range(h):
             img.fill_rect(0, y, w, y + 1, background_at(y))
         if state == 2:
-            img.fill_rect(1, 1, w - 1, h - 1, HOVER_FILL)
+            d.fill_rect(1, 1, size[0] - 1, size[1] - 1, HOVER_FILL)
         elif state == 3:
-            img.fill_rect(1, 1, w - 1, h - 1, PRESSED_FILL)
+            d.fill_rect(1, 1, size[0] - 1, size[1] - 1, PRESSED_FILL)
         if state != 1:
-            img.frame_rect(0, 0, w, h, BUTTON_FRAME)
-        icon(img)
+            d.frame_rect(0, 0, *size, BUTTON_FRAME)
+        icon(d)
         out.paste(img, state * w, 0)
     return out
 
 
 def tool_strip(icon):
-    # The buttons sit 3 pixels down the toolbar: their bare image shows the
-    # toolbar's gradient at those rows.
-    return strip(icon, TOOL_W, TOOL_H, lambda y: toolbar_row_colour(y + 3))
+    # The buttons sit 3 pixels (at 100 %) down the toolbar: their bare image
+    # shows the toolbar's gradient at those rows.
+    def make(percent):
+        top = (3 * percent + 50) // 100
+        return strip(icon, (TOOL_W, TOOL_H), lambda y: toolbar_row_colour(y + top, percent),
+                     percent)
+    return make
 
 
 def pen_strip(icon):
-    return strip(icon, PEN_W, PEN_H, lambda y: OPTION_BACK)
+    return lambda percent: strip(icon, (PEN_W, PEN_H), lambda y: OPTION_BACK, percent)
 
 
 # ---- cursors -------------------------------------------------------------
 
-def select_arrow_cursor():
+def select_arrow_cursor(size):
     """An arrow pointer, tip at (0, 0): black outline, multicoloured fill."""
-    c = Canvas(32, 32, (0, 0, 0, 0))
+    d = Drawing(Canvas(size, size, (0, 0, 0, 0)), size * 100 // 32)
+    c = d.c
     outline = [(0, 0), (0, 24), (6, 18), (10, 28), (14, 26), (10, 17), (18, 17)]
-    c.polygon(outline, (0, 0, 0, 255))
+    d.polygon(outline, (0, 0, 0, 255))
     inner = [(1.5, 3.5), (1.5, 20.5), (6.5, 15.5), (10.8, 25.3), (12, 24.8),
              (7.8, 15.5), (14.5, 15.5)]
-    fill = Canvas(32, 32, (0, 0, 0, 0))
+    fill = Drawing(Canvas(size, size, (0, 0, 0, 0)), d.p)
     fill.polygon(inner, (255, 255, 255, 255))
-    for y in range(32):
-        for x in range(32):
-            if fill.get(x, y)[3]:
-                hue = (x + y) / 30.0
+    for y in range(size):
+        for x in range(size):
+            if fill.c.get(x, y)[3]:
+                hue = (x + y) * 32 / size / 30.0
                 r, g, b = (round(255 * (0.5 + 0.5 * math.cos(2 * math.pi * (hue + k / 3))))
                            for k in range(3))
                 c.set(x, y, (r, g, b, 255))
-    return c
+    return c, (0, 0)
 
 
-def tool_cross_cursor():
-    """A cross centred on (16, 16): dark teal core with a white outline."""
-    c = Canvas(32, 32, (0, 0, 0, 0))
+def tool_cross_cursor(size):
+    """A cross centred on the middle: dark teal core with a white outline."""
+    d = Drawing(Canvas(size, size, (0, 0, 0, 0)), size * 100 // 32)
     white, teal = (255, 255, 255, 255), (0, 84, 124, 255)
-    c.fill_rect(14, 3, 19, 30, white)
-    c.fill_rect(3, 14, 30, 19, white)
-    c.fill_rect(15, 4, 18, 29, teal)
-    c.fill_rect(4, 15, 29, 18, teal)
-    return c
+    d.fill_rect(14, 3, 19, 30, white)
+    d.fill_rect(3, 14, 30, 19, white)
+    d.fill_rect(15, 4, 18, 29, teal)
+    d.fill_rect(4, 15, 29, 18, teal)
+    return d.c, (size // 2, size // 2)
 
 
 ARTWORK = {
-    "arrow_tool.bmp": lambda: tool_strip(icon_arrow),
-    "brush_tool.bmp": lambda: tool_strip(icon_brush),
-    "ellipse_tool.bmp": lambda: tool_strip(icon_ellipse),
-    "cancel.bmp": lambda: tool_strip(icon_cancel),
-    "pen_large.bmp": lambda: pen_strip(icon_dot(4.5)),
-    "pen_medium.bmp": lambda: pen_strip(icon_dot(2.5)),
-    "pen_small.bmp": lambda: pen_strip(icon_dot(1.2)),
-    "complete.bmp": lambda: tool_strip(icon_complete),
-    "text_tool.bmp": lambda: tool_strip(icon_text),
-    "rectangle_tool.bmp": lambda: tool_strip(icon_rectangle),
-    "save.bmp": lambda: tool_strip(icon_save),
-    "undo.bmp": lambda: tool_strip(icon_undo),
-    "mosaic_tool.bmp": lambda: tool_strip(icon_mosaic),
-    "toolbar_back.bmp": toolbar_background,
-    "colour_bar_back.bmp": colour_bar_background,
-    "pen_size_bar_back.bmp": pen_bar_background,
-    "text_size_bar_back.bmp": text_bar_background,
+    "arrow_tool": tool_strip(icon_arrow),
+    "brush_tool": tool_strip(icon_brush),
+    "ellipse_tool": tool_strip(icon_ellipse),
+    "cancel": tool_strip(icon_cancel),
+    "pen_large": pen_strip(icon_dot(4.5)),
+    "pen_medium": pen_strip(icon_dot(2.5)),
+    "pen_small": pen_strip(icon_dot(1.2)),
+    "complete": tool_strip(icon_complete),
+    "text_tool": tool_strip(icon_text),
+    "rectangle_tool": tool_strip(icon_rectangle),
+    "save": tool_strip(icon_save),
+    "undo": tool_strip(icon_undo),
+    "mosaic_tool": tool_strip(icon_mosaic),
+    "toolbar_back": toolbar_background,
+    "colour_bar_back": colour_bar_background,
+    "pen_size_bar_back": pen_bar_background,
+    "text_size_bar_back": text_bar_background,
 }
 CURSORS = {
-    "tool_cross.cur": (tool_cross_cursor, (16, 16)),
-    "select_arrow.cur": (select_arrow_cursor, (0, 0)),
+    "tool_cross.cur": tool_cross_cursor,
+    "select_arrow.cur": select_arrow_cursor,
 }
+
+
+def art_file_name(name, percent):
+    return f"{name}.bmp" if percent == 100 else f"{name}-{percent}.bmp"
 
 
 def main(argv):
@@ -380,9 +461,10 @@ def main(argv):
     out = argv[1]
     os.makedirs(out, exist_ok=True)
     for name, make in ARTWORK.items():
-        write_bmp(os.path.join(out, name), make())
-    for name, (make, hotspot) in CURSORS.items():
-        write_cur(os.path.join(out, name), make(), hotspot)
+        for percent in SCALES:
+            write_bmp(os.path.join(out, art_file_name(name, percent)), make(percent))
+    for name, make in CURSORS.items():
+        write_cur(os.path.join(out, name), [make(size) for size in CURSOR_SIZES])
     return 0
 
 

@@ -22,6 +22,10 @@
 #define IDB_UNDO 1212
 #define IDB_MOSAIC_TOOL 1213
 
+/* The same pictures at 150 and 200 %: the number at 100 % plus these. */
+#define IDB_AT_150 100
+#define IDB_AT_200 200
+
 #define IDB_TOOLBAR_BACK 1221
 #define IDB_COLOUR_BAR_BACK 1222
 #define IDB_PEN_SIZE_BAR_BACK 1223

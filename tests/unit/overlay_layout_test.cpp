@@ -153,4 +153,41 @@ TEST(OverlayLayout, BarButtonPositions) {
   EXPECT_EQ(swatches[15], (Rect{143, 17, 158, 32}));
 }
 
+TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
+  struct Case {
+    int dpi;
+    int art;
+    int zoom;
+  } cases[] = {{96, 100, 4}, {110, 100, 5}, {120, 150, 5}, {144, 150, 6},
+               {168, 200, 7}, {192, 200, 8}, {288, 200, 12}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dpi);
+    const kv::UiScale s{c.dpi};
+    EXPECT_EQ(s.ArtPercent(), c.art);
+    EXPECT_EQ(s.ZoomFactor(), c.zoom);
+  }
+  EXPECT_EQ(kv::ScaleLength(5, 144, 96), 8);  // 7.5: halves away from zero
+  EXPECT_EQ(kv::ScaleLength(-5, 144, 96), -8);
+
+  // At 150 % the magnifier is 1.5 times as large, and the pointer's pixel is
+  // still the block under the horizontal bar.
+  const kv::UiScale s{144};
+  const Point p{700, 400};
+  const kv::MagnifierLayout m = kv::LayoutMagnifier(p, kW, kH, true, s);
+  EXPECT_EQ(m.box, (Rect{700, 438, 880, 438 + 150 + 60 + 27}));
+  const int blockTop = (p.y - m.zoomSource.y) * m.zoom;
+  EXPECT_LE(m.crossHorizontal.top, m.box.top + blockTop + m.zoom / 2);
+  EXPECT_GT(m.crossHorizontal.bottom, m.box.top + blockTop + m.zoom / 2);
+  EXPECT_EQ(kv::SizeLabelRect(Rect{30, 300, 330, 500}, s), (Rect{30, 273, 180, 300}));
+
+  // Buttons of the 150 % artwork (36 x 33) sit where that artwork draws its
+  // gaps, and the swatches' edges are those of the 100 % layout times 1.5.
+  std::array<Size, kv::kToolbarButtonCount> tools;
+  tools.fill(Size{36, 33});
+  EXPECT_EQ(kv::ToolbarButtonRects(tools, s)[6], (Rect{6 * 36 + 33, 5, 6 * 36 + 33 + 36, 38}));
+  EXPECT_EQ(kv::ColourSwatchRects(s)[15], (Rect{215, 26, 237, 48}));
+  EXPECT_EQ(kv::ComputeHandleRects(Rect{100, 100, 200, 200}, s.Px(kv::kHandleSize))[1],
+            (Rect{96, 96, 104, 104}));
+}
+
 }  // namespace

@@ -1,0 +1,32 @@
+// The size of what the overlay draws on a screen of a given density. The
+// programs work in physical pixels; a layout made for 96 dots per inch is
+// multiplied out for the screen the overlay opens on.
+#pragma once
+
+namespace kv {
+
+constexpr int kBaseDpi = 96;
+
+struct UiScale {
+  int dpi = kBaseDpi;
+
+  // A length of the 96-dpi layout on this screen, rounded to the nearest
+  // pixel (halves away from zero).
+  int Px(int length) const;
+
+  // The artwork is made at 100, 150 and 200 %: the set for this screen.
+  // 125 % and more take the 150 % set, 175 % and more the 200 % set.
+  int ArtPercent() const;
+  // A length of the 100 % artwork in the chosen set, rounded as Px.
+  int ArtPx(int length) const;
+
+  // The magnifier's enlargement: 4 at 96 dpi, a whole number so that every
+  // screen pixel stays a sharp square.
+  int ZoomFactor() const;
+};
+
+// Rounds length * numerator / denominator to the nearest integer, halves
+// away from zero (denominator > 0).
+int ScaleLength(int length, int numerator, int denominator);
+
+}  // namespace kv
