@@ -1,6 +1,7 @@
 """The install assistant KvCaptureCrxInstall under Wine on the virtual
 display: its dialog, the browser launch (a stand-in chrome.exe), the link
 label, real OLE drags with xdotool, and the host's "/install"."""
+import os
 import shutil
 import struct
 import subprocess
@@ -252,23 +253,31 @@ def test_hovering_the_link_underlines_it(assistant):
 # ---- drags ---------------------------------------------------------------------------
 
 @pytest.mark.win32
-def test_dragging_the_picture_delivers_the_package_file(assistant):
-    assistant.wait_for_dialog()
-    target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)
+def test_dragging_the_picture_delivers_the_package_file(folder, without_chrome):
+    # A release folder copied where the ANSI code page (1252 here) cannot
+    # name it: Greek, Hebrew and Chinese.
+    release = folder / "KvCapture Ελληνικά עברית 中文"
+    release.mkdir()
+    assistant = Assistant(release)
+    target = None
     try:
+        assert texts(assistant.wait_for_dialog())[HINT_ID] == HINT  # the package is found
+        target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)
         assistant.focus()
         drag(centre(assistant.control(PICTURE)["rect"]), (190, 250))
     finally:
-        lines = target.finish()
+        lines = target.finish() if target else []
+        running = assistant.proc.poll() is None
+        picture_text = assistant.refresh()["controls"][str(PICTURE)]["text"] if running else None
+        assistant.kill()
     enter = [line for line in lines if line.startswith("enter ")]
     drop = [line for line in lines if line.startswith("drop ")]
     assert enter and drop, lines
     assert f"formats={CF_BITMAP},{CF_HDROP} " in enter[0]
     assert f"effect={DROPEFFECT_COPY} " in enter[0]  # never a move out of the folder
-    assert drop[0].endswith("files=" + windows_path(assistant.folder / "KvCapture.crx"))
-    assert assistant.proc.poll() is None
-    # The picture is still the assistant's own.
-    assert assistant.refresh()["controls"][str(PICTURE)]["text"] == "Static"
+    assert drop[0].endswith("files=" + windows_path(release / "KvCapture.crx"))
+    assert running
+    assert picture_text == "Static"  # the picture is still the assistant's own
 
 
 def test_escape_during_the_drag_cancels_it(assistant):
@@ -352,6 +361,63 @@ def test_dropping_the_picture_on_itself_changes_nothing(assistant):
     after = screenshot().crop(tuple(picture))
     assert mean_difference(before, after) < 0.5
     assert assistant.proc.poll() is None
+
+
+# ---- the display's DPI ---------------------------------------------------------------
+
+def expected_picture(size, art):
+    """The picture control as the assistant paints it: the artwork at its
+    own size, centred, on the colour of its top-left pixel."""
+    from PIL import Image
+    image = Image.new("RGB", size, art.getpixel((0, 0)))
+    image.paste(art, ((size[0] - art.width) // 2, (size[1] - art.height) // 2))
+    return image
+
+
+def test_at_144_dpi_the_dialog_is_half_as_large_again_with_its_150_percent_artwork(
+        folder, without_chrome, monkeypatch):
+    from PIL import Image
+    first = Assistant(folder)
+    try:
+        plain = first.wait_for_dialog()
+    finally:
+        first.kill()
+
+    # A Wine session of its own whose display is set to 144 dpi (Wine reads
+    # the value when its server starts).
+    prefix = BUILD / "wineprefix-dpi144"
+    monkeypatch.setenv("KV_WINEPREFIX", str(prefix))
+    rc, _, err = run_wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                           "/t", "REG_DWORD", "/d", "144", "/f"], timeout=180)
+    assert rc == 0, err
+    stop_server = ["/usr/lib/wine/wineserver", "-k"]
+    subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
+    large = None
+    holder = wine_popen([BUILD / "win64" / "tests" / "kvdragtool.exe", "hold", "120000"])
+    try:
+        assert holder.stdout.readline().strip() == b"ready"
+        (folder / "144").mkdir()
+        large = Assistant(folder / "144")
+        info = large.wait_for_dialog(60)
+        shot = screenshot().crop(tuple(large.control(PICTURE)["rect"]))
+    finally:
+        if large:
+            large.kill()
+        kill_group(holder)
+        holder.communicate()
+        subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
+
+    def size(rect):
+        return rect[2] - rect[0], rect[3] - rect[1]
+    (w0, h0), (w1, h1) = size(plain["rect"]), size(info["rect"])
+    assert 1.4 <= w1 / w0 <= 1.6 and 1.4 <= h1 / h0 <= 1.6, (plain["rect"], info["rect"])
+    artwork = BUILD / "win64" / "installer" / "artwork"
+    drawn = Image.open(artwork / "picture-150.bmp").convert("RGB")
+    stretched = Image.open(artwork / "picture.bmp").convert("RGB").resize(drawn.size,
+                                                                          Image.BILINEAR)
+    crisp = mean_difference(shot, expected_picture(shot.size, drawn))
+    assert crisp < 1.0, crisp
+    assert crisp < mean_difference(shot, expected_picture(shot.size, stretched))
 
 
 # ---- the host's "/install" -------------------------------------------------------------
