@@ -136,6 +136,7 @@ bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
       OnTimer(wParam);
       return true;
     case WM_DPICHANGED:
+      if (!lParam) return false;
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return true;
     case WM_DESTROY:

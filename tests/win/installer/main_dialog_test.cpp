@@ -125,6 +125,7 @@ TEST_F(MainDialogTest, InitialisationShowsEverythingAndLaunchesTheBrowserOnce) {
 
   EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(1, dialog.launches);
+  EXPECT_TRUE(dialog.waitingForBrowser());  // its steps run on a timer
   EXPECT_FALSE(dialog.packageMissing());
   EXPECT_FALSE(dialog.browserMissing());
   // The picture is registered as a drop target, once.
@@ -203,12 +204,14 @@ TEST_F(MainDialogTest, NoBrowserIsSaidInTheDialogAndALaterStartClearsIt) {
   Open(/*browserStarts=*/false);
   EXPECT_EQ(1, dialog.launches);
   EXPECT_TRUE(dialog.browserMissing());
+  EXPECT_FALSE(dialog.waitingForBrowser());  // nothing to type into
   EXPECT_EQ(kBrowserMissing, Text(dialog.Item(IDC_NOTE)));
   EXPECT_EQ(RGB(200, 0, 0), LookOf(IDC_NOTE).colour);
   EXPECT_TRUE(IsWindow(hwnd));
 
   dialog.browserStarts = true;
   Mouse(WM_LBUTTONDOWN, ClientCentreOf(IDC_LINK));
+  EXPECT_TRUE(dialog.waitingForBrowser());
   EXPECT_FALSE(dialog.browserMissing());
   EXPECT_EQ(kNote, Text(dialog.Item(IDC_NOTE)));
   EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), LookOf(IDC_NOTE).colour);
