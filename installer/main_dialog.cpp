@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "installer/dpi.h"
 #include "resources/installer/installer_ids.h"
 
 namespace kv {
@@ -12,9 +13,14 @@ namespace kv {
 namespace {
 
 const char kExtensionsPage[] = "chrome://extensions";
-// After its two seconds, a browser that is slow to come to the front gets
-// this much longer before the page address is typed.
+// The browser's time to come up before the address goes on the clipboard;
+// then a browser that is slow to come to the front gets this much longer,
+// looked at every kFocusPollMs; between the paste and Return, kPasteMs.
+constexpr UINT kBrowserStartMs = 2000;
 constexpr DWORD kSlowBrowserMs = 6000;
+constexpr UINT kFocusPollMs = 100;
+constexpr UINT kPasteMs = 200;
+constexpr UINT_PTR kLaunchTimer = 1;
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kWarningColour = RGB(200, 0, 0);
 constexpr LONG kPictureStyles = SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE;
@@ -68,52 +74,35 @@ bool ForegroundIsOurs() {
 
 }  // namespace
 
-std::string GetLocalAppDataShortPath() {
+std::wstring GetLocalAppDataShortPath() {
+  // Wide throughout: a user name outside the ANSI code page stays intact.
   LPITEMIDLIST items = nullptr;
   if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_LOCAL_APPDATA, &items)) || !items)
-    return "";
-  char path[MAX_PATH] = {};
-  BOOL ok = SHGetPathFromIDListA(items, path);
+    return L"";
+  wchar_t path[MAX_PATH] = {};
+  BOOL ok = SHGetPathFromIDListW(items, path);
   CoTaskMemFree(items);
-  if (!ok) return "";
-  char shortPath[MAX_PATH] = {};
-  DWORD n = GetShortPathNameA(path, shortPath, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return "";
+  if (!ok) return L"";
+  wchar_t shortPath[MAX_PATH] = {};
+  DWORD n = GetShortPathNameW(path, shortPath, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return L"";
   return shortPath;
 }
 
-std::string BrowserPath() {
-  return GetLocalAppDataShortPath() + "\\Google\\Chrome\\Application\\chrome.exe";
+std::wstring BrowserPath() {
+  return GetLocalAppDataShortPath() + L"\\Google\\Chrome\\Application\\chrome.exe";
 }
 
-bool LaunchBrowserOnExtensionsPage(HWND dialog) {
-  const std::string path = BrowserPath();
+bool StartBrowser(HWND dialog) {
+  const std::wstring path = BrowserPath();
   auto started = reinterpret_cast<INT_PTR>(
-      ShellExecuteA(dialog, "open", path.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED));
-  if (started <= 32) return false;
-  Sleep(2000);
-  PutTextOnClipboard(dialog, kExtensionsPage);
-  for (DWORD waited = 0; ForegroundIsOurs() && waited < kSlowBrowserMs; waited += 100) Sleep(100);
-  if (ForegroundIsOurs()) return true;
-  // The new browser window has the focus in its address field.
-  Key(VK_CONTROL, 0);
-  Key('V', 0);
-  Key('V', KEYEVENTF_KEYUP);
-  Key(VK_CONTROL, KEYEVENTF_KEYUP);
-  Sleep(200);
-  Key(VK_RETURN, 0);
-  Key(VK_RETURN, KEYEVENTF_KEYUP);
-  return true;
+      ShellExecuteW(dialog, L"open", path.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED));
+  return started > 32;
 }
 
 std::wstring ExtensionFolderPath() {
-  wchar_t path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return std::wstring();
-  std::wstring folder(path, n);
-  size_t slash = folder.find_last_of(L'\\');
-  if (slash == std::wstring::npos) return std::wstring();
-  return folder.substr(0, slash + 1) + L"extension";
+  const std::wstring folder = ProgramFolder();
+  return folder.empty() ? folder : folder + L"\\extension";
 }
 
 // ---- CMainDlg ---------------------------------------------------------------
@@ -143,6 +132,13 @@ bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
     case WM_LBUTTONDOWN:
       OnLButtonDown(PointFromLParam(lParam));
       return true;
+    case WM_TIMER:
+      OnTimer(wParam);
+      return true;
+    case WM_DPICHANGED:
+      if (!lParam) return false;
+      OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return true;
     case WM_DESTROY:
       OnDestroy();
       return false;
@@ -154,13 +150,15 @@ bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
 LRESULT CMainDlg::OnInitDialog() {
   CenterWindow();
   SetIcons();
+  dpi_ = WindowDpi(hwnd());
+  RememberLayout();
   pictureBox_.Subclass(Item(IDC_PICTURE));
   pictureBox_.SetPackageMissingHandler([this] { ShowPackageMissing(); });
   ShowPicture();
   noteText_ = WindowText(Item(IDC_NOTE));
   unpackedHintText_ = WindowText(Item(IDC_UNPACKED_HINT));
-  const std::string package = PackagePath();
-  DWORD attributes = package.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(package.c_str());
+  const std::wstring package = PackagePath();
+  DWORD attributes = package.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(package.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
     ShowPackageMissing();
   // Without the drop target the dialog still works (Close, the link label,
@@ -190,13 +188,15 @@ void CMainDlg::ShowPicture() {
   LONG_PTR style = GetWindowLongPtrW(picture, GWL_STYLE);
   if ((style & kPictureStyles) != kPictureStyles)
     SetWindowLongPtrW(picture, GWL_STYLE, style | kPictureStyles);
-  HBITMAP bitmap = LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PICTURE));
+  HBITMAP bitmap = LoadArt(IDB_PICTURE, dpi_);
   auto previous = reinterpret_cast<HGDIOBJ>(
       SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
   if (previous) DeleteObject(previous);
+  pictureShown_ = bitmap;
+  InvalidateRect(picture, nullptr, FALSE);
 }
 
-bool CMainDlg::LaunchBrowser() { return LaunchBrowserOnExtensionsPage(hwnd()); }
+bool CMainDlg::LaunchBrowser() { return StartBrowser(hwnd()); }
 
 bool CMainDlg::OpenFolder(const std::wstring& folder) {
   // The shell's file manager (Explorer) shows the folder.
@@ -227,10 +227,66 @@ void CMainDlg::OpenExtensionsPage() {
       browserMissing_ = false;
       SetWindowTextW(Item(IDC_NOTE), noteText_.c_str());
     }
+    // The waits run on a timer, so that the dialog keeps answering. A start
+    // while an earlier one is waited for begins the steps anew.
+    launchStep_ = LaunchStep::kBrowserStarting;
+    SetTimer(hwnd(), kLaunchTimer, kBrowserStartMs, nullptr);
   } else {
     // Tell the user rather than typing into whatever window has the focus.
+    StopLaunch();
     ShowWarning(IDC_NOTE, IDS_BROWSER_MISSING, &browserMissing_);
   }
+}
+
+void CMainDlg::OnTimer(UINT_PTR id) {
+  if (id != kLaunchTimer) return;
+  switch (launchStep_) {
+    case LaunchStep::kBrowserStarting:
+      PutTextOnClipboard(hwnd(), kExtensionsPage);
+      launchStep_ = LaunchStep::kWaitingForFocus;
+      focusDeadline_ = GetTickCount() + kSlowBrowserMs;
+      WaitForBrowserFocus();
+      break;
+    case LaunchStep::kWaitingForFocus:
+      WaitForBrowserFocus();
+      break;
+    case LaunchStep::kPasted:
+      // Unless the user came back to the assistant meanwhile (Return would
+      // press its Close button).
+      if (!ForegroundIsOurs()) {
+        Key(VK_RETURN, 0);
+        Key(VK_RETURN, KEYEVENTF_KEYUP);
+      }
+      StopLaunch();
+      break;
+    case LaunchStep::kIdle:
+      StopLaunch();
+      break;
+  }
+}
+
+void CMainDlg::WaitForBrowserFocus() {
+  if (ForegroundIsOurs()) {
+    // The keys would land here; past the deadline the address stays on the
+    // clipboard and nothing is typed.
+    if (static_cast<LONG>(GetTickCount() - focusDeadline_) >= 0)
+      StopLaunch();
+    else
+      SetTimer(hwnd(), kLaunchTimer, kFocusPollMs, nullptr);
+    return;
+  }
+  // The new browser window has the focus in its address field.
+  Key(VK_CONTROL, 0);
+  Key('V', 0);
+  Key('V', KEYEVENTF_KEYUP);
+  Key(VK_CONTROL, KEYEVENTF_KEYUP);
+  launchStep_ = LaunchStep::kPasted;
+  SetTimer(hwnd(), kLaunchTimer, kPasteMs, nullptr);
+}
+
+void CMainDlg::StopLaunch() {
+  launchStep_ = LaunchStep::kIdle;
+  KillTimer(hwnd(), kLaunchTimer);
 }
 
 void CMainDlg::ShowWarning(int control, UINT textId, bool* flag) {
@@ -254,11 +310,10 @@ bool CMainDlg::OnCtlColorStatic(HDC dc, HWND control, LRESULT& result) {
   const int id = GetDlgCtrlID(control);
   if (id == IDC_LINK) {
     if (!linkFont_) {
-      LOGFONTA font{};
-      auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
-      GetObjectA(dialogFont, sizeof font, &font);
+      LOGFONTW font{};
+      GetObjectW(DialogFont(), sizeof font, &font);
       font.lfUnderline = static_cast<BYTE>(linkHover_);
-      linkFont_.reset(CreateFontIndirectA(&font));
+      linkFont_.reset(CreateFontIndirectW(&font));
       // Also the label's own font: a static control may select its font
       // only after asking for its colours.
       SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(linkFont_.get()), FALSE);
@@ -309,10 +364,72 @@ void CMainDlg::OnLButtonDown(POINT clientPoint) {
 void CMainDlg::DropLinkFont() {
   if (!linkFont_) return;
   // The label goes back to the dialog's font before its own one is deleted.
-  SendMessageW(Item(IDC_LINK), WM_SETFONT, SendMessageW(hwnd(), WM_GETFONT, 0, 0), FALSE);
+  SendMessageW(Item(IDC_LINK), WM_SETFONT, reinterpret_cast<WPARAM>(DialogFont()), FALSE);
   linkFont_.reset();
 }
 
-void CMainDlg::OnDestroy() { DropLinkFont(); }
+HFONT CMainDlg::DialogFont() const {
+  if (scaledFont_) return scaledFont_.get();
+  return reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+}
+
+void CMainDlg::RememberLayout() {
+  layoutDpi_ = dpi_;
+  GetObjectW(DialogFont(), sizeof layoutFont_, &layoutFont_);
+  layout_.clear();
+  for (HWND child = GetWindow(hwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&rect), 2);
+    layout_.push_back(ChildPlace{child, rect});
+  }
+  // The relayout below is the whole of it: Windows 10 must not scale the
+  // dialog a second time.
+  using SetBehaviourFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS,
+                                       DIALOG_DPI_CHANGE_BEHAVIORS);
+  static const auto setBehaviour = reinterpret_cast<SetBehaviourFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+  if (setBehaviour) setBehaviour(hwnd(), DDC_DISABLE_ALL, DDC_DISABLE_ALL);
+}
+
+void CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  // Windows' suggested rectangle keeps the window's place on the new
+  // monitor; the controls, the font and the artwork follow the new DPI,
+  // each scaled from the first layout so that repeated moves do not drift.
+  SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (dpi == 0 || dpi == dpi_) return;
+  dpi_ = dpi;
+  const int scale = static_cast<int>(dpi), base = static_cast<int>(layoutDpi_);
+  LOGFONTW font = layoutFont_;
+  font.lfHeight = MulDiv(font.lfHeight, scale, base);
+  font.lfWidth = MulDiv(font.lfWidth, scale, base);
+  ScopedFont previous(scaledFont_.release());
+  scaledFont_.reset(CreateFontIndirectW(&font));
+  DropLinkFont();
+  for (const ChildPlace& place : layout_) {
+    const RECT& r = place.rect;
+    SetWindowPos(place.child, nullptr, MulDiv(r.left, scale, base), MulDiv(r.top, scale, base),
+                 MulDiv(r.right - r.left, scale, base), MulDiv(r.bottom - r.top, scale, base),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (scaledFont_)
+      SendMessageW(place.child, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFont_.get()), FALSE);
+  }
+  // A picture the user dropped stays; the assistant's own is drawn anew.
+  if (reinterpret_cast<HBITMAP>(SendMessageW(Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0)) ==
+      pictureShown_)
+    ShowPicture();
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void CMainDlg::OnDestroy() {
+  StopLaunch();
+  DropLinkFont();
+  // The controls give up the scaled font before it is deleted.
+  if (scaledFont_) {
+    const auto original = static_cast<WPARAM>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    for (const ChildPlace& place : layout_) SendMessageW(place.child, WM_SETFONT, original, FALSE);
+  }
+}
 
 }  // namespace kv

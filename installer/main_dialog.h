@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "installer/static_box.h"
 #include "installer/window_layer.h"
@@ -12,13 +13,11 @@
 namespace kv {
 
 // The user's local application-data folder in its short (8.3) form, or "".
-std::string GetLocalAppDataShortPath();
+std::wstring GetLocalAppDataShortPath();
 // Where the per-user Google Chrome lives.
-std::string BrowserPath();
-// Starts Google Chrome maximised and, once it had two seconds to come up,
-// pastes "chrome://extensions" into it and presses Return. False (and
-// nothing pasted or typed) when the browser could not be started.
-bool LaunchBrowserOnExtensionsPage(HWND dialog);
+std::wstring BrowserPath();
+// Starts Google Chrome maximised; false when the shell could not start it.
+bool StartBrowser(HWND dialog);
 // The unpacked extension beside the program ("<folder>\\extension"), for
 // the browser's "Load unpacked"; "" when the program's path is unknown.
 std::wstring ExtensionFolderPath();
@@ -35,11 +34,16 @@ class CMainDlg : public CDialogBase {
   bool packageMissing() const { return packageMissing_; }
   bool browserMissing() const { return browserMissing_; }
   bool folderMissing() const { return folderMissing_; }
+  // True from a browser start until the page address has been typed or
+  // given up on.
+  bool waitingForBrowser() const { return launchStep_ != LaunchStep::kIdle; }
+  UINT dpi() const { return dpi_; }
 
  protected:
   bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
                             LRESULT& result) override;
-  // Opens the browser on its extensions page; true when it started.
+  // Starts the browser; true when it started. The dialog then types the
+  // extensions page's address into it, step by step on a timer.
   virtual bool LaunchBrowser();
   // Shows the unpacked extension's folder; true when it opened.
   virtual bool OpenFolder(const std::wstring& folder);
@@ -50,20 +54,45 @@ class CMainDlg : public CDialogBase {
   bool OnCtlColorStatic(HDC dc, HWND control, LRESULT& result);
   void OnMouseMove(POINT clientPoint);
   void OnLButtonDown(POINT clientPoint);
+  void OnTimer(UINT_PTR id);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
   void OnDestroy();
 
   bool PointOnLink(POINT clientPoint, RECT* linkScreenRect) const;
   void SetIcons();
   void ShowPicture();
+  // Starts the browser and the steps that type the page address into it.
   void OpenExtensionsPage();
+  void WaitForBrowserFocus();
+  void StopLaunch();
+  // The dialog's layout and font at its first DPI, for later changes.
+  void RememberLayout();
+  HFONT DialogFont() const;
   void OnOpenExtensionFolder();
   void ShowWarning(int control, UINT textId, bool* flag);
   void ShowPackageMissing();
   // Deletes the link label's font (it is made again on the next paint).
   void DropLinkFont();
 
+  // The steps after a browser start: its two seconds to come up, then (the
+  // address on the clipboard) up to six more while the assistant keeps the
+  // focus, then the paste, a pause, and Return.
+  enum class LaunchStep { kIdle, kBrowserStarting, kWaitingForFocus, kPasted };
+  struct ChildPlace {
+    HWND child;
+    RECT rect;  // client coordinates at layoutDpi_
+  };
+
   CStaticBox pictureBox_;
+  HBITMAP pictureShown_ = nullptr;  // the artwork the control holds (it owns it)
   ScopedFont linkFont_;
+  ScopedFont scaledFont_;  // the dialog's font after a DPI change
+  LaunchStep launchStep_ = LaunchStep::kIdle;
+  DWORD focusDeadline_ = 0;
+  UINT dpi_ = 0;
+  UINT layoutDpi_ = 0;
+  LOGFONTW layoutFont_{};
+  std::vector<ChildPlace> layout_;
   int linkHover_ = 0;
   HICON largeIcon_ = nullptr;
   HICON smallIcon_ = nullptr;

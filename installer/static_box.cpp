@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "installer/data_object.h"
+#include "installer/dpi.h"
 #include "installer/drop_source.h"
 #include "resources/installer/installer_ids.h"
 #include "winutil/scoped_win.h"
@@ -20,33 +21,51 @@ FORMATETC Format(CLIPFORMAT format, DWORD tymed) {
   return FORMATETC{format, nullptr, DVASPECT_CONTENT, -1, tymed};
 }
 
-bool FileExists(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The longest path the wide functions take.
+constexpr DWORD kLongestPath = 32768;
+
 }  // namespace
 
-std::string PackagePath() {
-  char module[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, module, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return "";
-  char* slash = std::strrchr(module, '\\');
-  if (slash) *slash = '\0';
-  return std::string(module) + "\\KvCapture.crx";
+std::wstring ProgramFolder() {
+  // Wide, so that a folder name outside the ANSI code page stays intact;
+  // the buffer grows for paths beyond MAX_PATH.
+  std::wstring module(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
+    if (n == 0) return std::wstring();
+    if (n < module.size()) {
+      module.resize(n);
+      break;
+    }
+    if (module.size() >= kLongestPath) return std::wstring();
+    module.resize(module.size() * 2);
+  }
+  const size_t slash = module.find_last_of(L'\\');
+  return slash == std::wstring::npos ? std::wstring() : module.substr(0, slash);
 }
 
-HGLOBAL BuildFileList(const std::string& path) {
+std::wstring PackagePath() {
+  const std::wstring folder = ProgramFolder();
+  return folder.empty() ? folder : folder + L"\\KvCapture.crx";
+}
+
+HGLOBAL BuildFileList(const std::wstring& path) {
   // Header, the name, its terminating zero and the zero that ends the list.
-  const size_t size = sizeof(DROPFILES) + path.size() + 2;
+  const size_t size = sizeof(DROPFILES) + (path.size() + 2) * sizeof(wchar_t);
   HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
   if (!block) return nullptr;
   auto* files = static_cast<DROPFILES*>(GlobalLock(block));
   files->pFiles = sizeof(DROPFILES);
   files->pt = POINT{0, 0};
   files->fNC = FALSE;
-  files->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.data(), path.size());
+  files->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(files) + sizeof(DROPFILES), path.data(),
+              path.size() * sizeof(wchar_t));
   GlobalUnlock(block);
   return block;
 }
@@ -57,15 +76,18 @@ bool CStaticDropTarget::OnDrop(const FORMATETC&, STGMEDIUM& medium, DWORD*) {
   if (medium.tymed != TYMED_HGLOBAL || !medium.hGlobal) return true;
   ScopedGlobalLock<void> lock(medium.hGlobal);
   auto drop = static_cast<HDROP>(medium.hGlobal);
-  if (lock.get() && DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) >= 1) {
-    char name[MAX_PATH] = {};
-    if (DragQueryFileA(drop, 0, name, MAX_PATH) > 0) {
-      auto bitmap = static_cast<HBITMAP>(
-          LoadImageA(nullptr, name, IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE | LR_LOADFROMFILE));
+  if (lock.get() && DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) >= 1) {
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(length + 1, L'\0');
+    if (length > 0 && DragQueryFileW(drop, 0, &name[0], length + 1) == length) {
+      name.resize(length);
+      auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0,
+                                                    LR_DEFAULTSIZE | LR_LOADFROMFILE));
       if (bitmap) {
-        auto previous = reinterpret_cast<HGDIOBJ>(SendMessageA(
+        auto previous = reinterpret_cast<HGDIOBJ>(SendMessageW(
             control_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
         if (previous) DeleteObject(previous);
+        InvalidateRect(control_, nullptr, FALSE);
       }
     }
   }
@@ -87,6 +109,12 @@ bool CStaticBox::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_DESTROY:
       OnDestroy();
       return true;
+    case WM_PAINT:
+      OnPaint();
+      return true;
+    case WM_ERASEBKGND:
+      result = 1;  // the paint covers every pixel
+      return true;
     default:
       break;
   }
@@ -107,6 +135,25 @@ void CStaticBox::OnDestroy() {
   dropTarget_ = nullptr;
 }
 
+void CStaticBox::OnPaint() {
+  ScopedPaint paint(hwnd());
+  RECT client{};
+  GetClientRect(hwnd(), &client);
+  auto picture = reinterpret_cast<HBITMAP>(DefaultProc(STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP size{};
+  ScopedMemDC source(CreateCompatibleDC(paint.get()));
+  if (!picture || !GetObjectW(picture, sizeof size, &size) || !source) {
+    FillRect(paint.get(), &client, GetSysColorBrush(COLOR_BTNFACE));
+    return;
+  }
+  ScopedSelect selected(source.get(), picture);
+  ScopedBrush background(CreateSolidBrush(GetPixel(source.get(), 0, 0)));
+  FillRect(paint.get(), &client, background.get());
+  const int left = (client.right - size.bmWidth) / 2;
+  const int top = (client.bottom - size.bmHeight) / 2;
+  BitBlt(paint.get(), left, top, size.bmWidth, size.bmHeight, source.get(), 0, 0, SRCCOPY);
+}
+
 bool CStaticBox::InitDropTarget() {
   auto* target = new CStaticDropTarget(hwnd());
   target->AddRef();
@@ -124,7 +171,7 @@ bool CStaticBox::InitDropTarget() {
 
 void CStaticBox::BeginPackageDrag(UINT keyState) {
   if (!buttonDown_ || keyState != MK_LBUTTON) return;
-  const std::string package = PackagePath();
+  const std::wstring package = PackagePath();
   if (package.empty() || !FileExists(package)) {
     // Dragging would offer a file that is not there.
     buttonDown_ = false;
@@ -137,7 +184,7 @@ void CStaticBox::BeginPackageDrag(UINT keyState) {
   auto* data = new CIDataObject;
   data->AddRef();
 
-  HBITMAP image = LoadBitmapA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_DRAGIMAGE));
+  HBITMAP image = LoadArt(IDB_DRAGIMAGE, WindowDpi(hwnd()));
   FORMATETC bitmapFormat = Format(CF_BITMAP, TYMED_GDI);
   STGMEDIUM bitmapMedium{};
   bitmapMedium.tymed = TYMED_GDI;
@@ -157,7 +204,9 @@ void CStaticBox::BeginPackageDrag(UINT keyState) {
     CDragSourceHelper helper;
     RECT rect{0, 0, size.bmWidth, size.bmHeight};
     // The shell takes the image over only when it accepts it.
-    if (!image || FAILED(helper.InitializeFromBitmap(image, POINT{32, 40}, rect, data,
+    // The pointer holds the image at its centre.
+    const POINT centre{size.bmWidth / 2, size.bmHeight / 2};
+    if (!image || FAILED(helper.InitializeFromBitmap(image, centre, rect, data,
                                                      GetSysColor(COLOR_WINDOW)))) {
       if (image) DeleteObject(image);
     }

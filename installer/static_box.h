@@ -12,12 +12,15 @@
 
 namespace kv {
 
-// ANSI path of "KvCapture.crx" in the program's own folder; empty when the
+// The program's own folder, without a trailing backslash; empty when the
 // program's path cannot be read.
-std::string PackagePath();
-// A CF_HDROP block (DROPFILES header, ANSI names) naming one file; the
+std::wstring ProgramFolder();
+// Path of "KvCapture.crx" in the program's own folder; empty when the
+// program's path cannot be read.
+std::wstring PackagePath();
+// A CF_HDROP block (DROPFILES header, wide names) naming one file; the
 // caller owns it. Null when it cannot be allocated.
-HGLOBAL BuildFileList(const std::string& path);
+HGLOBAL BuildFileList(const std::wstring& path);
 
 class CStaticDropTarget final : public CIDropTarget, public LiveObjects<CStaticDropTarget> {
  public:
@@ -53,6 +56,9 @@ class CStaticBox : public CSubclassedWindow {
   void OnLButtonDown();
   void OnMouseMove(UINT keyState);
   void OnDestroy();
+  // Draws the picture itself, the same under every version of the common
+  // controls: at its own size, centred, on the colour of its top-left pixel.
+  void OnPaint();
   // Runs the drag of the package (blocks until it is dropped or cancelled).
   void BeginPackageDrag(UINT keyState);
 

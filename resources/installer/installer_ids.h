@@ -6,6 +6,11 @@
 #define IDD_MAINDLG 129
 #define IDB_PICTURE 205
 #define IDB_DRAGIMAGE 206
+// The same artwork at 150 % (+100) and 200 % (+200).
+#define IDB_PICTURE_150 305
+#define IDB_DRAGIMAGE_150 306
+#define IDB_PICTURE_200 405
+#define IDB_DRAGIMAGE_200 406
 
 #define IDC_PICTURE 1011
 #define IDC_HINT 1012

@@ -5,8 +5,10 @@
 
 writes OUTDIR/picture.bmp (400 x 128, 24 bits: the picture the user drags),
 OUTDIR/dragimage.bmp (64 x 80, 24 bits: the package under the cursor during
-the drag; pure white is its transparent colour) and OUTDIR/installer.ico
-(16, 32 and 48 pixels, 32 bits with alpha: the program icon).
+the drag; pure white is its transparent colour), both again at 150 % and
+200 % (picture-150.bmp, dragimage-200.bmp ...: drawn anew at that size, not
+stretched) and OUTDIR/installer.ico (16 to 64 pixels, 32 bits with alpha:
+the program icon).
 Only the standard library is used; the output depends on nothing but this
 file, so every build makes the same bytes.
 """
@@ -32,11 +34,14 @@ CHROME_COLOURS = [(219, 68, 55), (244, 180, 0), (15, 157, 88)]
 
 
 class Canvas:
-    """RGBA pixels, origin top-left; coverage-weighted drawing."""
+    """RGBA pixels, origin top-left; coverage-weighted drawing. Drawing
+    coordinates are those of the 100 % artwork: a canvas of scale 1.5 has
+    1.5 times as many pixels each way and draws everything that much larger."""
 
-    def __init__(self, width, height, fill=(0, 0, 0), alpha=255):
-        self.w, self.h = width, height
-        self.px = [[list(fill) + [alpha] for _ in range(width)] for _ in range(height)]
+    def __init__(self, width, height, fill=(0, 0, 0), alpha=255, scale=1.0):
+        self.scale = scale
+        self.w, self.h = round(width * scale), round(height * scale)
+        self.px = [[list(fill) + [alpha] for _ in range(self.w)] for _ in range(self.h)]
 
     def blend(self, x, y, colour, coverage=1.0):
         if not (0 <= x < self.w and 0 <= y < self.h) or coverage <= 0:
@@ -49,15 +54,16 @@ class Canvas:
 
     def shape(self, inside, box, colour, samples=4):
         """Fills the points for which inside(x, y) holds, antialiased."""
-        x0, y0, x1, y1 = (max(0, int(box[0])), max(0, int(box[1])),
-                          min(self.w, int(box[2]) + 1), min(self.h, int(box[3]) + 1))
+        k = self.scale
+        x0, y0, x1, y1 = (max(0, int(box[0] * k)), max(0, int(box[1] * k)),
+                          min(self.w, int(box[2] * k) + 1), min(self.h, int(box[3] * k) + 1))
         step = 1.0 / samples
         for y in range(y0, y1):
             for x in range(x0, x1):
                 hits = 0
                 for sy in range(samples):
                     for sx in range(samples):
-                        if inside(x + (sx + 0.5) * step, y + (sy + 0.5) * step):
+                        if inside((x + (sx + 0.5) * step) / k, (y + (sy + 0.5) * step) / k):
                             hits += 1
                 self.blend(x, y, colour, hits / (samples * samples))
 
@@ -171,8 +177,8 @@ def browser(canvas, x, y, w, h):
     emblem(canvas, x + w // 2, y + (h + 16) // 2 + 1, 9)
 
 
-def draw_picture():
-    c = Canvas(400, 128)
+def draw_picture(scale=1.0):
+    c = Canvas(400, 128, scale=scale)
     c.vertical_gradient(BACKGROUND_TOP, BACKGROUND_BOTTOM)
     c.rect(0, 127, 400, 128, FRAME)
     package(c, 92, 24)
@@ -181,8 +187,8 @@ def draw_picture():
     return c
 
 
-def draw_drag_image():
-    c = Canvas(64, 80, fill=WHITE)
+def draw_drag_image(scale=1.0):
+    c = Canvas(64, 80, fill=WHITE, scale=scale)
     package(c, 0, 0)
     return c
 
@@ -242,11 +248,10 @@ def main(argv):
         return 2
     out = Path(argv[1])
     out.mkdir(parents=True, exist_ok=True)
-    files = {
-        "picture.bmp": bmp24(draw_picture()),
-        "dragimage.bmp": bmp24(draw_drag_image()),
-        "installer.ico": ico([draw_icon(s) for s in (16, 32, 48)]),
-    }
+    files = {"installer.ico": ico([draw_icon(s) for s in (16, 20, 24, 32, 40, 48, 64)])}
+    for suffix, scale in (("", 1.0), ("-150", 1.5), ("-200", 2.0)):
+        files[f"picture{suffix}.bmp"] = bmp24(draw_picture(scale))
+        files[f"dragimage{suffix}.bmp"] = bmp24(draw_drag_image(scale))
     for name, data in files.items():
         path = out / name
         if not path.exists() or path.read_bytes() != data:

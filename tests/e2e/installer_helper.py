@@ -163,18 +163,39 @@ class Assistant:
         self.info = window_info(exe=self.exe)
         return self.info
 
-    def focus(self):
-        """Gives the dialog the X keyboard focus, as a window manager would
-        (the virtual display has none), with the pointer resting on its hint
-        text: then keys reach it, also while a drag moves the pointer away."""
+    def x_window(self):
+        """The dialog's X window (of this run)."""
         named = subprocess.run(["xdotool", "search", "--name", TITLE], capture_output=True,
                                text=True).stdout.split()
         window = [w for w in named if in_group_of(self.proc, subprocess.run(
             ["xdotool", "getwindowpid", w], capture_output=True, text=True).stdout.strip())]
         assert window, f"no X window of this run among {named}"
+        return window[0]
+
+    def focus(self):
+        """Gives the dialog the X keyboard focus, as a window manager would
+        (the virtual display has none), with the pointer resting on its hint
+        text: then keys reach it, also while a drag moves the pointer away."""
+        window = self.x_window()
         xdotool("mousemove", *centre(self.control(1012)["rect"]))
-        xdotool("windowfocus", window[0])
+        xdotool("windowfocus", window)
         time.sleep(0.3)
+
+    def keep_above(self):
+        """Raises the dialog over a browser window that came up after it, as
+        a window manager keeps a topmost window above the others (Wine alone
+        on the virtual display stacks its windows by their mapping)."""
+        xdotool("windowraise", self.x_window())
+        time.sleep(0.3)
+
+    def ping(self, timeout_ms=1000):
+        """Sends the dialog a message that it answers from its message loop:
+        {"ms": time taken, "tick": when answered}, or None without an answer
+        within timeout_ms."""
+        rc, out, _ = run_wine([DRAGTOOL_EXE, "ping", TITLE, windows_path(self.exe), timeout_ms],
+                              timeout=30)
+        fields = dict(part.split("=") for part in out.decode().split() if "=" in part)
+        return {"ms": int(fields["ms"]), "tick": int(fields["tick"])} if rc == 0 else None
 
     def client_shot(self):
         return screenshot().crop(tuple(self.info["client"]))
@@ -263,11 +284,20 @@ class ChromeStandIn:
         shutil.copy(FAKECHROME_EXE, folder / "chrome.exe")
         self.record = folder / "chrome-record.txt"
         self.record.unlink(missing_ok=True)
+        (folder / "stay-behind").unlink(missing_ok=True)
+
+    def stay_behind(self):
+        """From now on the stand-in never comes to the front."""
+        (self.root / "Chrome" / "Application" / "stay-behind").write_text("")
 
     def lines(self):
         if not self.record.exists():
             return []
         return self.record.read_text(encoding="utf-8").splitlines()
+
+    def tick(self, kind, index=0):
+        """The tick of the index-th event of that kind."""
+        return int(self.events(kind)[index]["tick"])
 
     def events(self, kind):
         """Lines of one kind as dicts of their key=value fields."""

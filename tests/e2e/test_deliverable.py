@@ -68,10 +68,10 @@ def test_32_bit_program_with_manifest_and_version(name):
     (manifest,) = exe.resources(RT_MANIFEST)
     text = manifest.decode("utf-8")
     assert 'level="asInvoker"' in text
-    # The host's toolbar tooltips need common controls 6; the assistant
-    # keeps the classic ones (see its resource script).
-    common_controls_6 = 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in text
-    assert common_controls_6 == (name == "KvCaptureExt.exe")
+    assert 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in text
+    if name == "KvCaptureCrxInstall.exe":  # scales itself to each monitor's DPI
+        assert ">PerMonitorV2, PerMonitor</dpiAwareness>" in text
+        assert ">true/pm</dpiAware>" in text
     for os_id in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
         assert os_id in text
     assert "activeCodePage" not in text       # the system's ANSI code page stays

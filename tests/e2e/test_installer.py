@@ -1,6 +1,7 @@
 """The install assistant KvCaptureCrxInstall under Wine on the virtual
 display: its dialog, the browser launch (a stand-in chrome.exe), the link
 label, real OLE drags with xdotool, and the host's "/install"."""
+import os
 import shutil
 import struct
 import subprocess
@@ -74,6 +75,10 @@ def test_dialog_is_centred_topmost_and_shows_its_chinese_texts(folder, chrome):
     assistant = Assistant(folder)
     try:
         info = assistant.wait_for_dialog()
+        # The browser comes up meanwhile; the dialog is looked at once the
+        # address has been typed in.
+        wait_for(lambda: chrome.events("enter"), 30, what="Return in the stand-in")
+        assistant.keep_above()
         assert info["topmost"]
         (left, top, right, bottom), work = info["rect"], info["work"]
         assert abs((left + right) - (work[0] + work[2])) <= 2
@@ -128,7 +133,7 @@ def test_browser_opens_and_gets_the_extensions_page_typed_in(folder, chrome):
     assistant = Assistant(folder)
     try:
         assistant.wait_for_dialog()
-        enters = wait_for(lambda: chrome.events("enter"), what="Return in the stand-in")
+        enters = wait_for(lambda: chrome.events("enter"), 30, what="Return in the stand-in")
         starts = chrome.events("start")
         assert len(starts) == 1
         assert starts[0]["show"] == "3"  # SW_SHOWMAXIMIZED
@@ -136,19 +141,45 @@ def test_browser_opens_and_gets_the_extensions_page_typed_in(folder, chrome):
         assert enters[0]["text"] == "chrome://extensions"
         keys = [k["vk"] for k in chrome.events("key")]
         assert keys[:3] == ["11", "56", "0d"]  # Ctrl, V, Return
-        waited = int(enters[0]["tick"]) - int(starts[0]["tick"])
-        assert 1000 <= waited <= 6000, waited  # about two seconds
+        # After the browser's two seconds (its start is recorded a little
+        # after the assistant started it), and only once it had the focus.
+        typed = chrome.tick("key")
+        assert typed - chrome.tick("start") >= 1000
+        assert chrome.tick("focus") <= typed
         rc, out, _ = run_wine([BUILD / "win64" / "tests" / "kvdragtool.exe", "clipboard"])
         assert rc == 0 and out.decode().strip() == "chrome://extensions"
         assert texts(assistant.refresh())[NOTE_ID] == NOTE
 
         # The link label opens it again, with the same wait.
+        assistant.keep_above()
         xdotool("mousemove", *centre(assistant.control(LINK_ID)["rect"]))
         xdotool("click", 1)
         wait_for(lambda: len(chrome.events("start")) == 2, what="the second start")
-        second = wait_for(lambda: chrome.events("enter")[1:], what="the second Return")
+        second = wait_for(lambda: chrome.events("enter")[1:], 30, what="the second Return")
         assert second[0]["text"] == "chrome://extensions"
         assert assistant.proc.poll() is None
+    finally:
+        assistant.kill()
+
+
+def test_the_dialog_answers_while_it_waits_for_the_browser(folder, chrome):
+    """A browser that never comes to the front: the assistant waits its two
+    and six seconds for it, answering messages all the while, then leaves
+    the address on the clipboard and types nothing."""
+    chrome.stay_behind()
+    assistant = Assistant(folder)
+    try:
+        assistant.wait_for_dialog()
+        start = int(wait_for(lambda: chrome.events("start"), what="the start")[0]["tick"])
+        answer = assistant.ping(1000)
+        assert answer is not None, "no answer within a second"
+        assert answer["tick"] < start + 6000  # well within the wait
+        time.sleep(max(0, start + 9000 - answer["tick"]) / 1000)
+        rc, out, _ = run_wine([BUILD / "win64" / "tests" / "kvdragtool.exe", "clipboard"])
+        assert rc == 0 and out.decode().strip() == "chrome://extensions"
+        assert chrome.events("key") == []
+        assert assistant.ping(1000) is not None
+        assert texts(assistant.refresh())[NOTE_ID] == NOTE
     finally:
         assistant.kill()
 
@@ -222,23 +253,31 @@ def test_hovering_the_link_underlines_it(assistant):
 # ---- drags ---------------------------------------------------------------------------
 
 @pytest.mark.win32
-def test_dragging_the_picture_delivers_the_package_file(assistant):
-    assistant.wait_for_dialog()
-    target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)
+def test_dragging_the_picture_delivers_the_package_file(folder, without_chrome):
+    # A release folder copied where the ANSI code page (1252 here) cannot
+    # name it: Greek, Hebrew and Chinese.
+    release = folder / "KvCapture Ελληνικά עברית 中文"
+    release.mkdir()
+    assistant = Assistant(release)
+    target = None
     try:
+        assert texts(assistant.wait_for_dialog())[HINT_ID] == HINT  # the package is found
+        target = ToolWindow("droptarget", 40, 100, 300, 300, 30000)
         assistant.focus()
         drag(centre(assistant.control(PICTURE)["rect"]), (190, 250))
     finally:
-        lines = target.finish()
+        lines = target.finish() if target else []
+        running = assistant.proc.poll() is None
+        picture_text = assistant.refresh()["controls"][str(PICTURE)]["text"] if running else None
+        assistant.kill()
     enter = [line for line in lines if line.startswith("enter ")]
     drop = [line for line in lines if line.startswith("drop ")]
     assert enter and drop, lines
     assert f"formats={CF_BITMAP},{CF_HDROP} " in enter[0]
     assert f"effect={DROPEFFECT_COPY} " in enter[0]  # never a move out of the folder
-    assert drop[0].endswith("files=" + windows_path(assistant.folder / "KvCapture.crx"))
-    assert assistant.proc.poll() is None
-    # The picture is still the assistant's own.
-    assert assistant.refresh()["controls"][str(PICTURE)]["text"] == "Static"
+    assert drop[0].endswith("files=" + windows_path(release / "KvCapture.crx"))
+    assert running
+    assert picture_text == "Static"  # the picture is still the assistant's own
 
 
 def test_escape_during_the_drag_cancels_it(assistant):
@@ -322,6 +361,65 @@ def test_dropping_the_picture_on_itself_changes_nothing(assistant):
     after = screenshot().crop(tuple(picture))
     assert mean_difference(before, after) < 0.5
     assert assistant.proc.poll() is None
+
+
+# ---- the display's DPI ---------------------------------------------------------------
+
+def expected_picture(size, art):
+    """The picture control as the assistant paints it: the artwork at its
+    own size, centred, on the colour of its top-left pixel."""
+    from PIL import Image
+    image = Image.new("RGB", size, art.getpixel((0, 0)))
+    image.paste(art, ((size[0] - art.width) // 2, (size[1] - art.height) // 2))
+    return image
+
+
+@pytest.mark.skipif(bool(os.environ.get("KV_WIN32_CHROOT")),
+                    reason="a second Wine session of its own is made with the system's Wine")
+def test_at_144_dpi_the_dialog_is_half_as_large_again_with_its_150_percent_artwork(
+        folder, without_chrome, monkeypatch):
+    from PIL import Image
+    first = Assistant(folder)
+    try:
+        plain = first.wait_for_dialog()
+    finally:
+        first.kill()
+
+    # A Wine session of its own whose display is set to 144 dpi (Wine reads
+    # the value when its server starts).
+    prefix = BUILD / "wineprefix-dpi144"
+    monkeypatch.setenv("KV_WINEPREFIX", str(prefix))
+    rc, _, err = run_wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                           "/t", "REG_DWORD", "/d", "144", "/f"], timeout=180)
+    assert rc == 0, err
+    stop_server = ["/usr/lib/wine/wineserver", "-k"]
+    subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
+    large = None
+    holder = wine_popen([BUILD / "win64" / "tests" / "kvdragtool.exe", "hold", "120000"])
+    try:
+        assert holder.stdout.readline().strip() == b"ready"
+        (folder / "144").mkdir()
+        large = Assistant(folder / "144")
+        info = large.wait_for_dialog(60)
+        shot = screenshot().crop(tuple(large.control(PICTURE)["rect"]))
+    finally:
+        if large:
+            large.kill()
+        kill_group(holder)
+        holder.communicate()
+        subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
+
+    def size(rect):
+        return rect[2] - rect[0], rect[3] - rect[1]
+    (w0, h0), (w1, h1) = size(plain["rect"]), size(info["rect"])
+    assert 1.4 <= w1 / w0 <= 1.6 and 1.4 <= h1 / h0 <= 1.6, (plain["rect"], info["rect"])
+    artwork = BUILD / "win64" / "installer" / "artwork"
+    drawn = Image.open(artwork / "picture-150.bmp").convert("RGB")
+    stretched = Image.open(artwork / "picture.bmp").convert("RGB").resize(drawn.size,
+                                                                          Image.BILINEAR)
+    crisp = mean_difference(shot, expected_picture(shot.size, drawn))
+    assert crisp < 1.0, crisp
+    assert crisp < mean_difference(shot, expected_picture(shot.size, stretched))
 
 
 # ---- the host's "/install" -------------------------------------------------------------

@@ -12,6 +12,10 @@
 //   hold MS                    keeps the Wine session (and its desktop) up
 //                              for MS milliseconds; prints "ready"
 //   clipboard                  prints the clipboard's CF_TEXT
+//   ping TITLE IMAGE MS        sends WM_NULL to that window of the program
+//                              IMAGE, waiting at most MS milliseconds;
+//                              prints "answered ms=<taken> tick=<when>" (exit
+//                              0) or "no answer ms=<taken>" (exit 1)
 //   window TITLE [IMAGE]       prints the top-level window of that title
 //                              (UTF-8), of the program IMAGE when given, as
 //                              JSON; exit 1 when there is none
@@ -174,7 +178,7 @@ int DropTarget(int x, int y, int w, int h, DWORD ms) {
   return 0;
 }
 
-std::string dragFile;
+std::wstring dragFile;
 
 LRESULT CALLBACK SourceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != WM_LBUTTONDOWN) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -198,7 +202,7 @@ LRESULT CALLBACK SourceProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return 0;
 }
 
-int DragSource(int x, int y, int w, int h, const std::string& file, DWORD ms) {
+int DragSource(int x, int y, int w, int h, const std::wstring& file, DWORD ms) {
   dragFile = file;
   MakeWindow(L"KvDragSource", x, y, w, h, SourceProc, RGB(230, 200, 200));
   Say("ready");
@@ -286,6 +290,22 @@ int Close(int argc) {
   return 0;
 }
 
+int Ping(DWORD ms) {
+  WindowQuery query;
+  query.title = WideArgument(2);
+  query.image = kv::WideToUtf8(WideArgument(3));
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+  if (!query.found) return 2;
+  DWORD_PTR answer = 0;
+  const DWORD start = GetTickCount();
+  const bool answered =
+      SendMessageTimeoutW(query.found, WM_NULL, 0, 0, SMTO_NORMAL, ms, &answer) != 0;
+  const DWORD taken = GetTickCount() - start;
+  Say((answered ? "answered ms=" : "no answer ms=") + std::to_string(taken) +
+      " tick=" + std::to_string(GetTickCount()));
+  return answered ? 0 : 1;
+}
+
 int Window(int argc) {
   WindowQuery query;
   query.title = WideArgument(2);
@@ -332,13 +352,14 @@ int main(int argc, char** argv) {
   }
   if (command == "window" && (argc == 3 || argc == 4)) return Window(argc);
   if (command == "close" && (argc == 3 || argc == 4)) return Close(argc);
+  if (command == "ping" && argc == 5) return Ping(static_cast<DWORD>(std::atoi(argv[4])));
   OleInitialize(nullptr);
   int rc = 2;
   auto number = [&](int i) { return std::atoi(argv[i]); };
   if (command == "droptarget" && argc == 7)
     rc = DropTarget(number(2), number(3), number(4), number(5), static_cast<DWORD>(number(6)));
   else if (command == "dragsource" && argc == 8)
-    rc = DragSource(number(2), number(3), number(4), number(5), argv[6],
+    rc = DragSource(number(2), number(3), number(4), number(5), WideArgument(6),
                     static_cast<DWORD>(number(7)));
   OleUninitialize();
   return rc;

@@ -3,8 +3,10 @@
 //   start tick=<ms> show=<nCmdShow> args=<command-line arguments>
 //   key vk=<hex> tick=<ms>            (each key pressed in its address field)
 //   enter text=<address field> tick=<ms>
-// Its window is an address field that has the keyboard focus. It ends on
-// its own after a minute.
+//   focus tick=<ms>                   (its address field got the focus)
+// Its window is an address field that takes the keyboard focus at once,
+// or, with a file "stay-behind" next to it, a browser that never comes to
+// the front. It ends on its own after a minute.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +42,7 @@ std::string ArgumentsOf(const wchar_t* commandLine) {
 }
 
 LRESULT CALLBACK AddressProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETFOCUS) Record("focus");
   if (message == WM_KEYDOWN) {
     char line[32];
     std::snprintf(line, sizeof line, "key vk=%02x", static_cast<unsigned>(wParam));
@@ -78,9 +81,10 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  recordPath = module;
-  recordPath = recordPath.substr(0, recordPath.find_last_of('\\') + 1) + "chrome-record.txt";
+  const std::string folder = std::string(module).substr(0, std::string(module).find_last_of('\\') + 1);
+  recordPath = folder + "chrome-record.txt";
   Record("start show=" + std::to_string(show) + " args=" + ArgumentsOf(GetCommandLineW()));
+  const bool stayBehind = GetFileAttributesA((folder + "stay-behind").c_str()) != INVALID_FILE_ATTRIBUTES;
 
   WNDCLASSW wc{};
   wc.lpfnWndProc = FrameProc;
@@ -97,9 +101,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   editProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(address, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AddressProc)));
   SetTimer(frame, 1, 60000, nullptr);
-  ShowWindow(frame, show);
-  SetForegroundWindow(frame);
-  SetFocus(address);
+  if (stayBehind) {
+    SetWindowPos(frame, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ShowWindow(frame, SW_SHOWNOACTIVATE);
+  } else {
+    ShowWindow(frame, show);
+    SetForegroundWindow(frame);
+    SetFocus(address);
+  }
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -11,6 +11,7 @@
 #include "installer/drop_source.h"
 #include "installer/static_box.h"
 #include "test_util.h"
+#include "winutil/codepage.h"
 
 namespace kv {
 namespace {
@@ -36,7 +37,7 @@ class DataObjectTest : public ::testing::Test {
     bitmap.hBitmap = CreateBitmap(4, 4, 1, 32, nullptr);
     ASSERT_EQ(S_OK, data->SetData(&bitmapFormat, &bitmap, TRUE));
     FORMATETC listFormat = Fmt(CF_HDROP, TYMED_HGLOBAL);
-    STGMEDIUM list = GlobalMedium(BuildFileList("C:\\x\\KvCapture.crx"));
+    STGMEDIUM list = GlobalMedium(BuildFileList(L"C:\\x\\KvCapture.crx"));
     ASSERT_EQ(S_OK, data->SetData(&listFormat, &list, TRUE));
   }
   void StoreText(CLIPFORMAT format, const char* text) {
@@ -340,31 +341,36 @@ TEST(DropSource, EscapeCancelsAButtonGoesOnReleaseDrops) {
   source->Release();
 }
 
-TEST(PackageFileList, NamesThePackageNextToTheProgramInAnsi) {
-  const std::string path = PackagePath();
-  EXPECT_EQ(ModuleFolder() + "KvCapture.crx", path);
+TEST(PackageFileList, NamesThePackageNextToTheProgramInWideText) {
+  const std::wstring path = PackagePath();
+  EXPECT_EQ(AnsiToWide(ModuleFolder()) + L"KvCapture.crx", path);
 
-  HGLOBAL block = BuildFileList(path);
-  ASSERT_NE(nullptr, block);
-  ASSERT_GE(GlobalSize(block), path.size() + 22);
-  const auto* bytes = static_cast<const unsigned char*>(GlobalLock(block));
-  const auto* header = reinterpret_cast<const DROPFILES*>(bytes);
-  EXPECT_EQ(20u, header->pFiles);
-  EXPECT_EQ(0, header->pt.x);
-  EXPECT_EQ(0, header->pt.y);
-  EXPECT_FALSE(header->fNC);
-  EXPECT_FALSE(header->fWide);
-  EXPECT_EQ(path, std::string(reinterpret_cast<const char*>(bytes) + 20, path.size()));
-  EXPECT_EQ(0, bytes[20 + path.size()]);      // end of the name
-  EXPECT_EQ(0, bytes[20 + path.size() + 1]);  // end of the list
-  GlobalUnlock(block);
+  // A folder name that no ANSI code page holds whole survives the list.
+  for (const std::wstring& name : {path, std::wstring(L"C:\\Ελληνικά עברית 中文\\KvCapture.crx")}) {
+    HGLOBAL block = BuildFileList(name);
+    ASSERT_NE(nullptr, block);
+    const size_t nameBytes = name.size() * sizeof(wchar_t);
+    ASSERT_GE(GlobalSize(block), 20 + nameBytes + 4);
+    const auto* bytes = static_cast<const unsigned char*>(GlobalLock(block));
+    const auto* header = reinterpret_cast<const DROPFILES*>(bytes);
+    EXPECT_EQ(20u, header->pFiles);
+    EXPECT_EQ(0, header->pt.x);
+    EXPECT_EQ(0, header->pt.y);
+    EXPECT_FALSE(header->fNC);
+    EXPECT_TRUE(header->fWide);
+    const auto* names = reinterpret_cast<const wchar_t*>(bytes + 20);
+    EXPECT_EQ(name, std::wstring(names, name.size()));
+    EXPECT_EQ(0, names[name.size()]);      // end of the name
+    EXPECT_EQ(0, names[name.size() + 1]);  // end of the list
+    GlobalUnlock(block);
 
-  auto drop = static_cast<HDROP>(block);
-  EXPECT_EQ(1u, DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0));
-  char name[MAX_PATH] = {};
-  DragQueryFileA(drop, 0, name, MAX_PATH);
-  EXPECT_EQ(path, name);
-  GlobalFree(block);
+    auto drop = static_cast<HDROP>(block);
+    EXPECT_EQ(1u, DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+    wchar_t got[MAX_PATH] = {};
+    DragQueryFileW(drop, 0, got, MAX_PATH);
+    EXPECT_EQ(name, got);
+    GlobalFree(block);
+  }
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "installer/data_object.h"
 #include "installer/static_box.h"
 #include "test_util.h"
+#include "winutil/codepage.h"
 
 namespace kv {
 namespace {
@@ -195,7 +196,7 @@ class PictureDropTest : public ::testing::Test {
     auto* data = new CIDataObject;
     data->AddRef();
     FORMATETC f = Fmt(CF_HDROP, TYMED_HGLOBAL);
-    STGMEDIUM m = GlobalMedium(BuildFileList(name));
+    STGMEDIUM m = GlobalMedium(BuildFileList(AnsiToWide(name)));
     data->SetData(&f, &m, TRUE);
     DWORD effect = DROPEFFECT_COPY;
     target->DragEnter(data, MK_LBUTTON, POINTL{5, 5}, &effect);

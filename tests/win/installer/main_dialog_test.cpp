@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 
@@ -43,17 +44,17 @@ class TestDialog : public CMainDlg {
 class PackageFile {
  public:
   explicit PackageFile(bool present) : path_(PackagePath()) {
-    DeleteFileA(path_.c_str());
+    DeleteFileW(path_.c_str());
     if (present) {
-      FILE* f = std::fopen(path_.c_str(), "wb");
+      FILE* f = _wfopen(path_.c_str(), L"wb");
       std::fputs("Cr24", f);
       std::fclose(f);
     }
   }
-  ~PackageFile() { DeleteFileA(path_.c_str()); }
+  ~PackageFile() { DeleteFileW(path_.c_str()); }
 
  private:
-  std::string path_;
+  std::wstring path_;
 };
 
 class MainDialogTest : public ::testing::Test {
@@ -124,6 +125,7 @@ TEST_F(MainDialogTest, InitialisationShowsEverythingAndLaunchesTheBrowserOnce) {
 
   EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST);
   EXPECT_EQ(1, dialog.launches);
+  EXPECT_TRUE(dialog.waitingForBrowser());  // its steps run on a timer
   EXPECT_FALSE(dialog.packageMissing());
   EXPECT_FALSE(dialog.browserMissing());
   // The picture is registered as a drop target, once.
@@ -202,15 +204,56 @@ TEST_F(MainDialogTest, NoBrowserIsSaidInTheDialogAndALaterStartClearsIt) {
   Open(/*browserStarts=*/false);
   EXPECT_EQ(1, dialog.launches);
   EXPECT_TRUE(dialog.browserMissing());
+  EXPECT_FALSE(dialog.waitingForBrowser());  // nothing to type into
   EXPECT_EQ(kBrowserMissing, Text(dialog.Item(IDC_NOTE)));
   EXPECT_EQ(RGB(200, 0, 0), LookOf(IDC_NOTE).colour);
   EXPECT_TRUE(IsWindow(hwnd));
 
   dialog.browserStarts = true;
   Mouse(WM_LBUTTONDOWN, ClientCentreOf(IDC_LINK));
+  EXPECT_TRUE(dialog.waitingForBrowser());
   EXPECT_FALSE(dialog.browserMissing());
   EXPECT_EQ(kNote, Text(dialog.Item(IDC_NOTE)));
   EXPECT_EQ(GetSysColor(COLOR_WINDOWTEXT), LookOf(IDC_NOTE).colour);
+}
+
+TEST_F(MainDialogTest, MovingToAMonitorOfAnotherDpiScalesTheDialogAndItsArtwork) {
+  Open();
+  const UINT dpi = dialog.dpi();
+  ASSERT_GT(dpi, 0u);
+  auto sizeOf = [](HWND hwnd) {
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    return SIZE{r.right - r.left, r.bottom - r.top};
+  };
+  auto fontHeight = [](HWND control) {
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font,
+               &font);
+    return std::abs(font.lfHeight);
+  };
+  const SIZE picture = sizeOf(dialog.Item(IDC_PICTURE));
+  const LONG hintFont = fontHeight(dialog.Item(IDC_HINT));
+  // Twice and back: the layout comes from the first one, without drift.
+  for (UINT factor : {2u, 1u}) {
+    const UINT newDpi = dpi * factor;
+    RECT suggested{10, 20, 10 + 540 * static_cast<LONG>(factor), 20 + 400 * static_cast<LONG>(factor)};
+    SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT now{};
+    GetWindowRect(hwnd, &now);
+    EXPECT_TRUE(EqualRect(&suggested, &now));
+    const SIZE scaled = sizeOf(dialog.Item(IDC_PICTURE));
+    EXPECT_EQ(picture.cx * static_cast<LONG>(factor), scaled.cx);
+    EXPECT_EQ(picture.cy * static_cast<LONG>(factor), scaled.cy);
+    EXPECT_NEAR(hintFont * static_cast<LONG>(factor), fontHeight(dialog.Item(IDC_HINT)), 1);
+    BITMAP art{};
+    GetObjectW(reinterpret_cast<HBITMAP>(
+                   SendMessageW(dialog.Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0)),
+               sizeof art, &art);
+    EXPECT_EQ(400 * static_cast<LONG>(factor), art.bmWidth);
+    EXPECT_EQ(128 * static_cast<LONG>(factor), art.bmHeight);
+  }
 }
 
 TEST(MissingPackage, TheDialogSaysSoInsteadOfOfferingADrag) {
