@@ -15,8 +15,8 @@ int UiScale::Px(int length) const { return ScaleLength(length, std::max(dpi, 1),
 
 int UiScale::ArtPercent() const {
   const int percent = ScaleLength(std::max(dpi, 1), 100, kBaseDpi);
-  if (percent >= 175) return 200;
-  if (percent >= 125) return 150;
+  if (percent > 175) return 200;
+  if (percent > 125) return 150;
   return 100;
 }
 

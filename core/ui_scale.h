@@ -14,8 +14,9 @@ struct UiScale {
   // pixel (halves away from zero).
   int Px(int length) const;
 
-  // The artwork is made at 100, 150 and 200 %: the set for this screen.
-  // 125 % and more take the 150 % set, 175 % and more the 200 % set.
+  // The artwork is made at 100, 150 and 200 %: the set nearest this screen,
+  // the smaller of two as near (125 % takes 100 %, 175 % takes 150 %: a
+  // picture in a control laid out for the screen is then never cut).
   int ArtPercent() const;
   // A length of the 100 % artwork in the chosen set, rounded as Px.
   int ArtPx(int length) const;

@@ -1,9 +1,9 @@
-"""The host on a display of 144 dpi (150 %). tools/test runs this module in a
+"""The programs on a display of 144 dpi (150 %). tools/test runs this module in a
 Wine session of its own whose display DPI is 144 (KV_LOGPIXELS and
 KV_WINEPREFIX set); elsewhere it is skipped.
 
 Wine hands every program the physical screen whatever its DPI awareness, so
-what can be shown here is that everything the host draws follows the
+what can be shown here is that everything the programs draw follows the
 display's DPI while captures stay in physical pixels."""
 import os
 from pathlib import Path
@@ -12,7 +12,9 @@ import pytest
 from PIL import Image
 
 import xdo
+from installer_helper import PICTURE, Assistant, mean_difference
 from kvharness import WIN64
+from test_installer import folder, without_chrome  # noqa: F401 (fixtures)
 from test_prompt import TEXTS, prompt_host, wait_for_prompt  # noqa: F401 (a fixture)
 
 pytestmark = pytest.mark.skipif(os.environ.get("KV_LOGPIXELS") != "144",
@@ -99,3 +101,33 @@ def test_the_prompt_grows_with_the_dpi(prompt_host):
     at_96 = Image.open(REFERENCE / "prompt-cn.png").size
     assert 1.35 < (right - left) / at_96[0] < 1.65
     assert 1.35 < (bottom - top) / at_96[1] < 1.65
+
+
+def expected_picture(size, art):
+    """The assistant's picture control as it paints itself: the artwork at
+    its own size, centred, on the colour of its top-left pixel."""
+    image = Image.new("RGB", size, art.getpixel((0, 0)))
+    image.paste(art, ((size[0] - art.width) // 2, (size[1] - art.height) // 2))
+    return image
+
+
+def test_the_assistant_is_half_as_large_again_with_its_150_percent_artwork(
+        folder, without_chrome):
+    assistant = Assistant(folder)
+    try:
+        assistant.wait_for_dialog(60)
+        client = assistant.client_shot()
+        shot = xdo.screenshot().crop(tuple(assistant.control(PICTURE)["rect"]))
+    finally:
+        assistant.kill()
+    # The same dialog at 96 dpi is the size of its reference picture.
+    at_96 = Image.open(REFERENCE / "installer.png").size
+    assert 1.4 <= client.width / at_96[0] <= 1.6 and 1.4 <= client.height / at_96[1] <= 1.6
+    # Its picture is the 150 % artwork, not the 100 % one enlarged.
+    artwork = WIN64 / "installer" / "artwork"
+    drawn = Image.open(artwork / "picture-150.bmp").convert("RGB")
+    stretched = Image.open(artwork / "picture.bmp").convert("RGB").resize(drawn.size,
+                                                                          Image.BILINEAR)
+    crisp = mean_difference(shot, expected_picture(shot.size, drawn))
+    assert crisp < 1.0, crisp
+    assert crisp < mean_difference(shot, expected_picture(shot.size, stretched))

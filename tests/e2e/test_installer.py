@@ -363,65 +363,6 @@ def test_dropping_the_picture_on_itself_changes_nothing(assistant):
     assert assistant.proc.poll() is None
 
 
-# ---- the display's DPI ---------------------------------------------------------------
-
-def expected_picture(size, art):
-    """The picture control as the assistant paints it: the artwork at its
-    own size, centred, on the colour of its top-left pixel."""
-    from PIL import Image
-    image = Image.new("RGB", size, art.getpixel((0, 0)))
-    image.paste(art, ((size[0] - art.width) // 2, (size[1] - art.height) // 2))
-    return image
-
-
-@pytest.mark.skipif(bool(os.environ.get("KV_WIN32_CHROOT")),
-                    reason="a second Wine session of its own is made with the system's Wine")
-def test_at_144_dpi_the_dialog_is_half_as_large_again_with_its_150_percent_artwork(
-        folder, without_chrome, monkeypatch):
-    from PIL import Image
-    first = Assistant(folder)
-    try:
-        plain = first.wait_for_dialog()
-    finally:
-        first.kill()
-
-    # A Wine session of its own whose display is set to 144 dpi (Wine reads
-    # the value when its server starts).
-    prefix = BUILD / "wineprefix-dpi144"
-    monkeypatch.setenv("KV_WINEPREFIX", str(prefix))
-    rc, _, err = run_wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
-                           "/t", "REG_DWORD", "/d", "144", "/f"], timeout=180)
-    assert rc == 0, err
-    stop_server = ["/usr/lib/wine/wineserver", "-k"]
-    subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
-    large = None
-    holder = wine_popen([BUILD / "win64" / "tests" / "kvdragtool.exe", "hold", "120000"])
-    try:
-        assert holder.stdout.readline().strip() == b"ready"
-        (folder / "144").mkdir()
-        large = Assistant(folder / "144")
-        info = large.wait_for_dialog(60)
-        shot = screenshot().crop(tuple(large.control(PICTURE)["rect"]))
-    finally:
-        if large:
-            large.kill()
-        kill_group(holder)
-        holder.communicate()
-        subprocess.run(stop_server, env={**os.environ, "WINEPREFIX": str(prefix)})
-
-    def size(rect):
-        return rect[2] - rect[0], rect[3] - rect[1]
-    (w0, h0), (w1, h1) = size(plain["rect"]), size(info["rect"])
-    assert 1.4 <= w1 / w0 <= 1.6 and 1.4 <= h1 / h0 <= 1.6, (plain["rect"], info["rect"])
-    artwork = BUILD / "win64" / "installer" / "artwork"
-    drawn = Image.open(artwork / "picture-150.bmp").convert("RGB")
-    stretched = Image.open(artwork / "picture.bmp").convert("RGB").resize(drawn.size,
-                                                                          Image.BILINEAR)
-    crisp = mean_difference(shot, expected_picture(shot.size, drawn))
-    assert crisp < 1.0, crisp
-    assert crisp < mean_difference(shot, expected_picture(shot.size, stretched))
-
-
 # ---- the host's "/install" -------------------------------------------------------------
 
 def test_install_argument_starts_the_real_assistant(folder, without_chrome):

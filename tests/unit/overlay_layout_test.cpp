@@ -158,8 +158,8 @@ TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
     int dpi;
     int art;
     int zoom;
-  } cases[] = {{96, 100, 4}, {110, 100, 5}, {120, 150, 5}, {144, 150, 6},
-               {168, 200, 7}, {192, 200, 8}, {288, 200, 12}};
+  } cases[] = {{96, 100, 4}, {110, 100, 5}, {120, 100, 5}, {121, 150, 5}, {144, 150, 6},
+               {168, 150, 7}, {169, 200, 7}, {192, 200, 8}, {288, 200, 12}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dpi);
     const kv::UiScale s{c.dpi};
