@@ -233,6 +233,7 @@ void StartOverlay(HWND notifyWindow, const std::string& fileName) {
       o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
       hostInstance, nullptr);
   if (!o.overlayWindow) return GiveUp();
+  ForgetShownPicture();
   ShowFrozenScreen();
   LoadCursors();
   CreateToolWindows();

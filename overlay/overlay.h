@@ -34,9 +34,15 @@ void HideOptionBars();
 // ResetCapture.
 void ReleaseOverlayResources();
 
-// Redraws the whole overlay (and, with composeFlag set, makes
-// composedImage). No effect while the overlay window does not exist.
+// Brings the overlay's picture up to date (and, with composeFlag set,
+// makes composedImage). Only the part that changed since the last paint is
+// drawn and copied to the window, with whatever part of the window waits
+// to be painted again. No effect while the overlay window does
+// not exist.
 void PaintOverlay();
+// The window's picture is not one the last paint left (a new window): the
+// next paint draws the whole window.
+void ForgetShownPicture();
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);

@@ -268,8 +268,9 @@ LRESULT OnCtlColorEdit(HDC dc) {
 }
 
 void OnPaint(HWND hwnd) {
-  ScopedPaint paint(hwnd);
+  // The paint draws the window's update region along with what changed.
   PaintOverlay();
+  ScopedPaint paint(hwnd);
 }
 
 void OnDestroy() {
