@@ -63,16 +63,21 @@ RECT VirtualScreenRect() {
   return r;
 }
 
-// The untouched and the darkened copy of the virtual screen. False when
-// either could not be made.
-bool TakeSnapshots() {
+// The untouched copy of the virtual screen: the one read from the screen.
+bool ReadScreen() {
+  ScopedGetDC desktop(GetDesktopWindow());
+  if (!desktop) return false;
+  o.screenSnapshot.reset(CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top,
+                                           o.ScreenWidth(), o.ScreenHeight()));
+  return static_cast<bool>(o.screenSnapshot);
+}
+
+// The darkened copy, made from memory: a second read from the screen
+// would cost as much as the first.
+bool DarkenCopy() {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
-  o.screenSnapshot.reset(
-      CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
-  if (!o.screenSnapshot) return false;
-  // The screen is read once: the copy to be darkened comes from memory.
   ScopedMemDC source(CreateCompatibleDC(desktop.get()));
   if (!source) return false;
   ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
@@ -98,24 +103,35 @@ bool RegisterOverlayClass() {
   return RegisterClassA(&wc) != 0;
 }
 
-void ShowFrozenScreen() {
+bool CreateOverlayWindow() {
+  if (!RegisterOverlayClass()) return false;
+  o.overlayWindow = CreateWindowExA(
+      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
+      hostInstance, nullptr);
+  ForgetShownPicture();
+  return o.overlayWindow != nullptr;
+}
+
+bool ShowFrozenScreen() {
   ShowWindow(o.overlayWindow, SW_SHOW);
+  // Painted before UpdateWindow, which then has nothing left to paint: the
+  // darkened screen reaches the window once.
+  PaintFrozenScreen();
   UpdateWindow(o.overlayWindow);
   // The keys belong to the overlay from the start, before any click on it.
   SetForegroundWindow(o.overlayWindow);
-  ScopedGetDC dc(o.overlayWindow);
-  ScopedMemDC mem(CreateCompatibleDC(dc.get()));
-  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
-  BitBlt(dc.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), mem.get(), 0, 0, SRCCOPY);
+  return true;
 }
 
-void LoadCursors() {
+bool LoadCursors() {
   for (int i = 0; i < 9; ++i) o.handleCursors[i] = LoadCursor(nullptr, kHandleCursorIds[i]);
   o.selectCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_SELECT_ARROW));
   o.toolCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_TOOL_CROSS));
+  return true;
 }
 
-void CreateToolWindows() {
+bool CreateToolbarAndBars() {
   o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR),
                                        o.overlayWindow, ToolbarDialogProc, 0);
   const int bars[3] = {IDD_COLOUR_BAR, IDD_PEN_SIZE_BAR, IDD_TEXT_SIZE_BAR};
@@ -124,6 +140,10 @@ void CreateToolWindows() {
     o.optionBars[i] = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(bars[i]),
                                          o.overlayWindow, procs[i], 0);
   }
+  return true;
+}
+
+bool CreateTextBoxAndSizeList() {
   // WS_CHILD | ES_MULTILINE | ES_PASSWORD: a multi-line edit ignores the
   // password bit.
   // A Unicode window, so that typed and pasted text of any script stays
@@ -138,22 +158,24 @@ void CreateToolWindows() {
   }
   SendMessageA(o.fontSizeCombo, CB_SETCURSEL, kDefaultFontSizeIndex, 0);
   ShowWindow(o.fontSizeCombo, SW_SHOW);
+  return true;
 }
 
-void LoadToolbarBitmaps() {
+bool LoadToolbarBitmaps() {
   const int ids[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
                       IDB_TEXT_SIZE_BAR_BACK};
   for (int i = 0; i < 4; ++i) {
     o.toolbarBitmaps[i].reset(LoadBitmapA(hostInstance, MAKEINTRESOURCEA(ids[i])));
   }
+  return true;
 }
 
-void CreateTooltip() {
+bool CreateTooltip() {
   o.tooltipWindow = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, o.overlayWindow,
                                     nullptr, hostInstance, nullptr);
-  if (!o.tooltipWindow) return;
+  if (!o.tooltipWindow) return true;
   SetWindowPos(o.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   TOOLINFOW tool{};
@@ -163,11 +185,12 @@ void CreateTooltip() {
   tool.uId = reinterpret_cast<UINT_PTR>(o.overlayWindow);
   tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(o.tooltipWindow, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  return true;
 }
 
-void CreateContextMenu() {
+bool CreateContextMenu() {
   o.contextMenu.reset(CreatePopupMenu());
-  if (!o.contextMenu) return;
+  if (!o.contextMenu) return true;
   for (const MenuEntry& e : kContextMenu) {
     if (std::string(e.key) == "-----") {
       AppendMenuA(o.contextMenu.get(), MF_SEPARATOR, 0, nullptr);
@@ -179,13 +202,7 @@ void CreateContextMenu() {
       AppendMenuW(o.contextMenu.get(), MF_STRING, e.command, text.c_str());
     }
   }
-}
-
-// The overlay could not be opened: the host is told the capture was
-// cancelled, so the browser is not left waiting.
-void GiveUp() {
-  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
-  ReleaseOverlayResources();
+  return true;
 }
 
 // From now on only an Escape pressed from here on cancels: one held down now
@@ -193,6 +210,12 @@ void GiveUp() {
 // query" bit, which an earlier press elsewhere may have left set, is read
 // away here.
 void HoldOverEscape() { o.escapeHeldOver = (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+
+bool StartTakingInput() {
+  HoldOverEscape();
+  SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
+  return true;
+}
 
 // Runs `operation` as a modal loop owned by the overlay (see
 // OverlayState::modalLoopOpen).
@@ -221,27 +244,39 @@ void CloseOverlay() {
 
 }  // namespace
 
-void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+const OverlayOpeningStep kOverlayOpening[] = {
+    {"screen read", ReadScreen},
+    {"darkened copy", DarkenCopy},
+    {"overlay window", CreateOverlayWindow},
+    {"frozen screen shown", ShowFrozenScreen},
+    {"cursors", LoadCursors},
+    {"toolbar and option bars", CreateToolbarAndBars},
+    {"text box and size list", CreateTextBoxAndSizeList},
+    {"toolbar artwork", LoadToolbarBitmaps},
+    {"tooltip", CreateTooltip},
+    {"context menu", CreateContextMenu},
+    {"Escape state and timer", StartTakingInput},
+};
+const size_t kOverlayOpeningSteps = sizeof kOverlayOpening / sizeof kOverlayOpening[0];
+
+void PrepareOverlay(HWND notifyWindow, const std::string& fileName) {
   o.closing = false;
   o.notifyWindow = notifyWindow;
   o.fileName = fileName;
   ResetCapture();
   o.screenRect = VirtualScreenRect();
-  if (!TakeSnapshots() || !RegisterOverlayClass()) return GiveUp();
-  o.overlayWindow = CreateWindowExA(
-      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
-      hostInstance, nullptr);
-  if (!o.overlayWindow) return GiveUp();
-  ForgetShownPicture();
-  ShowFrozenScreen();
-  LoadCursors();
-  CreateToolWindows();
-  LoadToolbarBitmaps();
-  CreateTooltip();
-  CreateContextMenu();
-  HoldOverEscape();
-  SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
+}
+
+void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+  PrepareOverlay(notifyWindow, fileName);
+  for (const OverlayOpeningStep& step : kOverlayOpening) {
+    if (!step.run()) return AbandonOverlay();
+  }
+}
+
+void AbandonOverlay() {
+  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
+  ReleaseOverlayResources();
 }
 
 void CompleteCapture() {

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "core/selection.h"
@@ -13,6 +14,21 @@ namespace kv {
 // notifyWindow as WM_CAPTURE_DONE or WM_CAPTURE_CANCEL (also when the
 // overlay cannot be opened).
 void StartOverlay(HWND notifyWindow, const std::string& fileName);
+
+// The steps of StartOverlay after PrepareOverlay, in order; one that fails
+// ends the opening with AbandonOverlay.
+struct OverlayOpeningStep {
+  const char* name;
+  bool (*run)();
+};
+extern const OverlayOpeningStep kOverlayOpening[];
+extern const size_t kOverlayOpeningSteps;
+// Keeps the notification window and file name, resets the capture state and
+// reads the virtual screen's size.
+void PrepareOverlay(HWND notifyWindow, const std::string& fileName);
+// The overlay could not be opened: the host is told the capture was
+// cancelled, so the browser is not left waiting.
+void AbandonOverlay();
 
 // Ends the capture with the current region: clipboard, capture file,
 // WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
@@ -43,6 +59,9 @@ void PaintOverlay();
 // The window's picture is not one the last paint left (a new window): the
 // next paint draws the whole window.
 void ForgetShownPicture();
+// Shows the darkened screen on the whole window straight from its snapshot
+// (the picture of a paint without a region) and leaves nothing to paint.
+void PaintFrozenScreen();
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);

@@ -260,4 +260,15 @@ void PaintOverlay() {
 
 void ForgetShownPicture() { shown = ShownPicture{}; }
 
+void PaintFrozenScreen() {
+  if (!o.overlayWindow) return;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  ScopedGetDC window(o.overlayWindow);
+  if (!window) return;
+  CopyFromBitmap(window.get(), o.dimmedSnapshot.get(), 0, 0, w, h, 0, 0);
+  ValidateRect(o.overlayWindow, nullptr);
+  // What a paint without a region shows.
+  shown = PlainPicture(Rect{}, false, Point{}, w, h);
+}
+
 }  // namespace kv
