@@ -51,9 +51,12 @@ ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer, i
 Rect RepaintArea(const ShownPicture& before, const ShownPicture& now, int w, int h) {
   const Rect screen{0, 0, w, h};
   if (!before.known || !before.plain || !now.known || !now.plain) return screen;
-  Rect area = before.selection == now.selection && before.selected == now.selected
-                  ? BoundingRect(before.magnifier, now.magnifier)
-                  : BoundingRect(Footprint(before), Footprint(now));
+  const bool sameRegion = before.selection == now.selection && before.selected == now.selected;
+  if (sameRegion && before.magnifier == now.magnifier && before.zoomSource == now.zoomSource) {
+    return {};  // the same picture
+  }
+  Rect area = sameRegion ? BoundingRect(before.magnifier, now.magnifier)
+                         : BoundingRect(Footprint(before), Footprint(now));
   if (IsEmptyRect(area)) return {};
   area = BoundingRect(area, now.zoomSource);
   return ClipRect(area, w, h);
