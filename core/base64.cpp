@@ -16,9 +16,8 @@ size_t Base64EncodedSize(size_t size) {
   return groups * 4 + (groups / kGroupsPerLine) * 2 + (tail ? 4 : 0);
 }
 
-std::string Base64Encode(const uint8_t* data, size_t size) {
-  std::string out(Base64EncodedSize(size), '\0');
-  char* o = &out[0];
+char* Base64EncodeTo(char* o, const uint8_t* data, size_t size, const char* lineBreak,
+                     size_t lineBreakLength) {
   size_t groups = size / 3;
   const uint8_t* p = data;
   size_t g = 0;
@@ -32,9 +31,8 @@ std::string Base64Encode(const uint8_t* data, size_t size) {
       o[3] = kAlphabet[v & 63];
       o += 4;
     }
-    o[0] = '\r';
-    o[1] = '\n';
-    o += 2;
+    std::memcpy(o, lineBreak, lineBreakLength);
+    o += lineBreakLength;
     g += kGroupsPerLine;
   }
   for (; g < groups; ++g, p += 3) {
@@ -52,13 +50,21 @@ std::string Base64Encode(const uint8_t* data, size_t size) {
     o[1] = kAlphabet[(v >> 12) & 63];
     o[2] = '=';
     o[3] = '=';
+    o += 4;
   } else if (tail == 2) {
     uint32_t v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8;
     o[0] = kAlphabet[v >> 18];
     o[1] = kAlphabet[(v >> 12) & 63];
     o[2] = kAlphabet[(v >> 6) & 63];
     o[3] = '=';
+    o += 4;
   }
+  return o;
+}
+
+std::string Base64Encode(const uint8_t* data, size_t size) {
+  std::string out(Base64EncodedSize(size), '\0');
+  if (size) Base64EncodeTo(&out[0], data, size, "\r\n", 2);
   return out;
 }
 

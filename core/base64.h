@@ -15,4 +15,10 @@ inline std::string Base64Encode(const std::string& bytes) {
 // Length of Base64Encode's result for `size` input bytes.
 size_t Base64EncodedSize(size_t size);
 
+// Base64Encode's text written from `out` on, with `lineBreak` (of
+// `lineBreakLength` characters) in place of each CR LF; returns the end.
+// `out` must have room for the text with its line breaks.
+char* Base64EncodeTo(char* out, const uint8_t* data, size_t size, const char* lineBreak,
+                     size_t lineBreakLength);
+
 }  // namespace kv

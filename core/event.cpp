@@ -139,12 +139,47 @@ bool EventFits(const std::string& name, const std::string& arg1, size_t quotedAr
   return TextSize(name, arg1, quotedArg2) <= limit;
 }
 
+namespace {
+
+// The frame's length prefix over what follows it in `frame`.
+void SetFrameLength(std::string& frame) {
+  const uint32_t n = static_cast<uint32_t>(frame.size() - 4);
+  for (int i = 0; i < 4; ++i) frame[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+}
+
+}  // namespace
+
 std::string FramedEvent(const std::string& name, const std::string& arg1,
                         const std::string& arg2, bool arg2Withheld, size_t limit) {
   std::string out(4, '\0');
   AppendLimited(out, name, arg1, arg2, arg2Withheld, limit);
-  const uint32_t n = static_cast<uint32_t>(out.size() - 4);
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((n >> (8 * i)) & 0xFF);
+  SetFrameLength(out);
+  return out;
+}
+
+std::string FramedBase64Event(const std::string& name, const std::string& arg1,
+                              const uint8_t* data, size_t size, size_t limit) {
+  if (size == 0) return FramedEvent(name, arg1, std::string(), false, limit);
+  const size_t quoted = QuotedBase64Size(size);
+  if (!EventFits(name, arg1, quoted, limit)) return FramedEvent(name, arg1, "", true, limit);
+  std::string out(4, '\0');
+  out.reserve(4 + TextSize(name, arg1, quoted));
+  out += kNameKey;
+  AppendQuoted(out, name);
+  if (!arg1.empty()) {
+    out += kArg1Key;
+    AppendQuoted(out, arg1);
+  }
+  out += kArg2Key;
+  // The Base64 alphabet needs no escaping; the line breaks are CR LF
+  // escaped.
+  const size_t start = out.size();
+  out.resize(start + quoted);
+  out[start] = '"';
+  char* end = Base64EncodeTo(&out[start + 1], data, size, "\\r\\n", 4);
+  *end = '"';
+  out += kEnd;
+  SetFrameLength(out);
   return out;
 }
 

@@ -1,5 +1,7 @@
 // Event messages to the extension: compact JSON text of one EventMessage.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace kv {
@@ -38,6 +40,12 @@ bool EventFits(const std::string& name, const std::string& arg1, size_t quotedAr
 // the event is the one the size rule gives for it.
 std::string FramedEvent(const std::string& name, const std::string& arg1,
                         const std::string& arg2, bool arg2Withheld, size_t limit);
+
+// FramedEvent with arg2 the Base64 text of `size` bytes at `data`, the text
+// encoded straight into the frame: one buffer of the event's size, no text
+// made apart and copied.
+std::string FramedBase64Event(const std::string& name, const std::string& arg1,
+                              const uint8_t* data, size_t size, size_t limit);
 
 // The arg2 of an event whose arg1 was cut to fit.
 constexpr char kTruncatedMark[] = "truncated";

@@ -1,6 +1,5 @@
 // Reading the capture file: whole for the capture event, in pieces for
 // "ReadCapture".
-#include "core/base64.h"
 #include "core/capture_piece.h"
 #include "core/event.h"
 #include "core/framing.h"
@@ -47,26 +46,28 @@ std::string ReadAt(HANDLE file, uint64_t offset, size_t length) {
   return bytes;
 }
 
+const uint8_t* BytesOf(const std::string& bytes) {
+  return reinterpret_cast<const uint8_t*>(bytes.data());
+}
+
 }  // namespace
 
-std::string Base64FileText(const std::string& path) {
+std::string CaptureEventFrame(const std::string& path) {
+  const char kName[] = "OnCaptureCompleted";
+  const std::string path8 = AnsiToUtf8(path);
   uint64_t size = 0;
   ScopedHandle file = OpenForReading(path, &size);
-  if (!file || size > kMaxWholeFile) return std::string();
-  return Base64Encode(ReadAt(file.get(), 0, static_cast<size_t>(size)));
-}
-
-void WriteCaptureEvent(const std::string& path) {
-  const char kName[] = "OnCaptureCompleted";
-  uint64_t size = 0;
-  if (!OpenForReading(path, &size)) return WriteEvent(kName, path, std::string());
+  if (!file) return FramedEvent(kName, path8, std::string(), false, kMaxEventBytes);
   // A text the event could not carry is never made (nor the file read).
   const bool fits = size <= kMaxWholeFile &&
-                    EventFits(kName, AnsiToUtf8(path), QuotedBase64Size(static_cast<size_t>(size)),
+                    EventFits(kName, path8, QuotedBase64Size(static_cast<size_t>(size)),
                               kMaxEventBytes);
-  if (!fits) return WriteEvent(kName, path, std::string(), /*arg2Withheld=*/true);
-  WriteEvent(kName, path, Base64FileText(path));
+  if (!fits) return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
+  const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));
+  return FramedBase64Event(kName, path8, BytesOf(bytes), bytes.size(), kMaxEventBytes);
 }
+
+void WriteCaptureEvent(const std::string& path) { WriteFrame(CaptureEventFrame(path)); }
 
 bool ReadCaptureCommand() {
   uint64_t size = 0;
@@ -80,7 +81,8 @@ bool ReadCaptureCommand() {
     piece.length = bytes.size();
   }
   file.reset();
-  WriteEvent("OnCaptureData", PieceDescription(piece), Base64Encode(bytes));
+  WriteFrame(FramedBase64Event("OnCaptureData", PieceDescription(piece), BytesOf(bytes),
+                               bytes.size(), kMaxEventBytes));
   EndProcess(0);
 }
 

@@ -42,9 +42,11 @@ void WriteEvent(const std::string& eventName, const std::string& arg1, const std
   // Each value goes to UTF-8 before it is escaped, so that a trail byte of a
   // double-byte code page is never mistaken for a backslash or a quote.
   std::string name8, arg18, arg28;
-  const std::string frame =
-      FramedEvent(AsUtf8(eventName, name8), AsUtf8(arg1, arg18), AsUtf8(arg2, arg28),
-                  arg2Withheld, kMaxEventBytes);
+  WriteFrame(FramedEvent(AsUtf8(eventName, name8), AsUtf8(arg1, arg18), AsUtf8(arg2, arg28),
+                         arg2Withheld, kMaxEventBytes));
+}
+
+void WriteFrame(const std::string& frame) {
   _setmode(_fileno(stdout), _O_BINARY);
   std::clearerr(stdout);
   std::fwrite(frame.data(), 1, frame.size(), stdout);

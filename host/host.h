@@ -35,6 +35,8 @@ std::string ReadRequestText(bool* unreadable);
 // not made: it is sent present and empty, as the size rule sends it.
 void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2,
                 bool arg2Withheld = false);
+// Writes a framed event as it is.
+void WriteFrame(const std::string& frame);
 
 // Fills captureRequest from the request text; false when the text is not a
 // usable request (every field then keeps its default).
@@ -43,10 +45,11 @@ bool ParseRequest(const std::string& utf8Text);
 // Ends the process in order (statics destroyed, streams flushed).
 [[noreturn]] void EndProcess(int exitCode);
 
-// Base64 text of a file's bytes; "" when it cannot be read.
-std::string Base64FileText(const std::string& path);
-// Writes "OnCaptureCompleted" for the capture file at `path`: its Base64
-// text when the event can carry it, made only then.
+// The framed "OnCaptureCompleted" for the capture file at `path`: the file
+// read once and its Base64 text encoded straight into the frame when the
+// event can carry it, made only then.
+std::string CaptureEventFrame(const std::string& path);
+// Writes CaptureEventFrame(path).
 void WriteCaptureEvent(const std::string& path);
 
 // "ReadCapture": writes "OnCaptureData" with the piece of the capture file

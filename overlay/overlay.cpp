@@ -64,16 +64,21 @@ RECT VirtualScreenRect() {
   return r;
 }
 
-// The untouched and the darkened copy of the virtual screen. False when
-// either could not be made.
-bool TakeSnapshots() {
+// The untouched copy of the virtual screen: the one read from the screen.
+bool ReadScreen() {
+  ScopedGetDC desktop(GetDesktopWindow());
+  if (!desktop) return false;
+  o.screenSnapshot.reset(CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top,
+                                           o.ScreenWidth(), o.ScreenHeight()));
+  return static_cast<bool>(o.screenSnapshot);
+}
+
+// The darkened copy, made from memory: a second read from the screen
+// would cost as much as the first.
+bool DarkenCopy() {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
-  o.screenSnapshot.reset(
-      CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top, w, h));
-  if (!o.screenSnapshot) return false;
-  // The screen is read once: the copy to be darkened comes from memory.
   ScopedMemDC source(CreateCompatibleDC(desktop.get()));
   if (!source) return false;
   ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
@@ -99,21 +104,32 @@ bool RegisterOverlayClass() {
   return RegisterClassA(&wc) != 0;
 }
 
-void ShowFrozenScreen() {
+bool CreateOverlayWindow() {
+  if (!RegisterOverlayClass()) return false;
+  o.overlayWindow = CreateWindowExA(
+      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
+      hostInstance, nullptr);
+  ForgetShownPicture();
+  return o.overlayWindow != nullptr;
+}
+
+bool ShowFrozenScreen() {
   ShowWindow(o.overlayWindow, SW_SHOW);
+  // Painted before UpdateWindow, which then has nothing left to paint: the
+  // darkened screen reaches the window once.
+  PaintFrozenScreen();
   UpdateWindow(o.overlayWindow);
   // The keys belong to the overlay from the start, before any click on it.
   SetForegroundWindow(o.overlayWindow);
-  ScopedGetDC dc(o.overlayWindow);
-  ScopedMemDC mem(CreateCompatibleDC(dc.get()));
-  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
-  BitBlt(dc.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), mem.get(), 0, 0, SRCCOPY);
+  return true;
 }
 
-void LoadCursors() {
+bool LoadCursors() {
   for (int i = 0; i < 9; ++i) o.handleCursors[i] = LoadCursor(nullptr, kHandleCursorIds[i]);
   o.selectCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_SELECT_ARROW));
   o.toolCursor = LoadCursorA(hostInstance, MAKEINTRESOURCEA(IDC_TOOL_CROSS));
+  return true;
 }
 
 // A bar takes the size of its background picture, which is made for the
@@ -126,7 +142,7 @@ void FitToBackground(HWND bar, HBITMAP background) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CreateToolWindows() {
+bool CreateToolbarAndBars() {
   o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR),
                                        o.overlayWindow, ToolbarDialogProc, 0);
   FitToBackground(o.toolbarWindow, o.toolbarBitmaps[0].get());
@@ -137,6 +153,10 @@ void CreateToolWindows() {
                                          o.overlayWindow, procs[i], 0);
     FitToBackground(o.optionBars[i], o.toolbarBitmaps[i + 1].get());
   }
+  return true;
+}
+
+bool CreateTextBoxAndSizeList() {
   // WS_CHILD | ES_MULTILINE | ES_PASSWORD: a multi-line edit ignores the
   // password bit.
   // A Unicode window, so that typed and pasted text of any script stays
@@ -152,12 +172,14 @@ void CreateToolWindows() {
   }
   SendMessageA(o.fontSizeCombo, CB_SETCURSEL, kDefaultFontSizeIndex, 0);
   ShowWindow(o.fontSizeCombo, SW_SHOW);
+  return true;
 }
 
-void LoadToolbarBitmaps() {
+bool LoadToolbarBitmaps() {
   const int ids[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
                       IDB_TEXT_SIZE_BAR_BACK};
   for (int i = 0; i < 4; ++i) o.toolbarBitmaps[i].reset(LoadArtwork(ids[i]));
+  return true;
 }
 
 // The density the overlay is drawn for: that of the monitor the pointer is
@@ -168,12 +190,12 @@ UiScale OverlayScale() {
   return UiScale{DpiAtPoint(pointer)};
 }
 
-void CreateTooltip() {
+bool CreateTooltip() {
   o.tooltipWindow = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, o.overlayWindow,
                                     nullptr, hostInstance, nullptr);
-  if (!o.tooltipWindow) return;
+  if (!o.tooltipWindow) return true;
   SetWindowPos(o.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   TOOLINFOW tool{};
@@ -183,11 +205,12 @@ void CreateTooltip() {
   tool.uId = reinterpret_cast<UINT_PTR>(o.overlayWindow);
   tool.lpszText = const_cast<wchar_t*>(L"");
   SendMessageW(o.tooltipWindow, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  return true;
 }
 
-void CreateContextMenu() {
+bool CreateContextMenu() {
   o.contextMenu.reset(CreatePopupMenu());
-  if (!o.contextMenu) return;
+  if (!o.contextMenu) return true;
   for (const MenuEntry& e : kContextMenu) {
     if (std::string(e.key) == "-----") {
       AppendMenuA(o.contextMenu.get(), MF_SEPARATOR, 0, nullptr);
@@ -199,13 +222,7 @@ void CreateContextMenu() {
       AppendMenuW(o.contextMenu.get(), MF_STRING, e.command, text.c_str());
     }
   }
-}
-
-// The overlay could not be opened: the host is told the capture was
-// cancelled, so the browser is not left waiting.
-void GiveUp() {
-  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
-  ReleaseOverlayResources();
+  return true;
 }
 
 // From now on only an Escape pressed from here on cancels: one held down now
@@ -213,6 +230,12 @@ void GiveUp() {
 // query" bit, which an earlier press elsewhere may have left set, is read
 // away here.
 void HoldOverEscape() { o.escapeHeldOver = (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+
+bool StartTakingInput() {
+  HoldOverEscape();
+  SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
+  return true;
+}
 
 // Runs `operation` as a modal loop owned by the overlay (see
 // OverlayState::modalLoopOpen).
@@ -241,27 +264,41 @@ void CloseOverlay() {
 
 }  // namespace
 
-void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+const OverlayOpeningStep kOverlayOpening[] = {
+    {"screen read", ReadScreen},
+    {"darkened copy", DarkenCopy},
+    {"overlay window", CreateOverlayWindow},
+    {"frozen screen shown", ShowFrozenScreen},
+    {"cursors", LoadCursors},
+    // The bars take their size from their artwork.
+    {"toolbar artwork", LoadToolbarBitmaps},
+    {"toolbar and option bars", CreateToolbarAndBars},
+    {"text box and size list", CreateTextBoxAndSizeList},
+    {"tooltip", CreateTooltip},
+    {"context menu", CreateContextMenu},
+    {"Escape state and timer", StartTakingInput},
+};
+const size_t kOverlayOpeningSteps = sizeof kOverlayOpening / sizeof kOverlayOpening[0];
+
+void PrepareOverlay(HWND notifyWindow, const std::string& fileName) {
   o.closing = false;
   o.notifyWindow = notifyWindow;
   o.fileName = fileName;
   ResetCapture();
   o.screenRect = VirtualScreenRect();
   o.uiScale = OverlayScale();
-  if (!TakeSnapshots() || !RegisterOverlayClass()) return GiveUp();
-  o.overlayWindow = CreateWindowExA(
-      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
-      hostInstance, nullptr);
-  if (!o.overlayWindow) return GiveUp();
-  ShowFrozenScreen();
-  LoadCursors();
-  LoadToolbarBitmaps();
-  CreateToolWindows();
-  CreateTooltip();
-  CreateContextMenu();
-  HoldOverEscape();
-  SetTimer(o.overlayWindow, kPollTimer, kPollPeriodMs, nullptr);
+}
+
+void StartOverlay(HWND notifyWindow, const std::string& fileName) {
+  PrepareOverlay(notifyWindow, fileName);
+  for (const OverlayOpeningStep& step : kOverlayOpening) {
+    if (!step.run()) return AbandonOverlay();
+  }
+}
+
+void AbandonOverlay() {
+  PostMessageA(o.notifyWindow, WM_CAPTURE_CANCEL, 0, 0);
+  ReleaseOverlayResources();
 }
 
 void CompleteCapture() {

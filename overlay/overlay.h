@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "core/selection.h"
@@ -13,6 +14,21 @@ namespace kv {
 // notifyWindow as WM_CAPTURE_DONE or WM_CAPTURE_CANCEL (also when the
 // overlay cannot be opened).
 void StartOverlay(HWND notifyWindow, const std::string& fileName);
+
+// The steps of StartOverlay after PrepareOverlay, in order; one that fails
+// ends the opening with AbandonOverlay.
+struct OverlayOpeningStep {
+  const char* name;
+  bool (*run)();
+};
+extern const OverlayOpeningStep kOverlayOpening[];
+extern const size_t kOverlayOpeningSteps;
+// Keeps the notification window and file name, resets the capture state and
+// reads the virtual screen's size.
+void PrepareOverlay(HWND notifyWindow, const std::string& fileName);
+// The overlay could not be opened: the host is told the capture was
+// cancelled, so the browser is not left waiting.
+void AbandonOverlay();
 
 // Ends the capture with the current region: clipboard, capture file,
 // WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
@@ -38,9 +54,18 @@ void ReleaseOverlayResources();
 // for the overlay's screen density.
 HBITMAP LoadArtwork(int pictureId);
 
-// Redraws the whole overlay (and, with composeFlag set, makes
-// composedImage). No effect while the overlay window does not exist.
+// Brings the overlay's picture up to date (and, with composeFlag set,
+// makes composedImage). Only the part that changed since the last paint is
+// drawn and copied to the window, with whatever part of the window waits
+// to be painted again. No effect while the overlay window does
+// not exist.
 void PaintOverlay();
+// The window's picture is not one the last paint left (a new window): the
+// next paint draws the whole window.
+void ForgetShownPicture();
+// Shows the darkened screen on the whole window straight from its snapshot
+// (the picture of a paint without a region) and leaves nothing to paint.
+void PaintFrozenScreen();
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);

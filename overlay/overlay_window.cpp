@@ -18,6 +18,16 @@ namespace {
 
 OverlayState& o = overlayState;
 
+// The last window snap: where the pointer was and the region it gave. A
+// move that finds both unchanged (a move message without a move) needs no
+// new search.
+struct LastSnap {
+  POINT pointer{};
+  Rect region;
+  bool made = false;
+};
+LastSnap lastSnap;
+
 Point PointerInClient() {
   POINT p{};
   GetCursorPos(&p);
@@ -268,11 +278,13 @@ LRESULT OnCtlColorEdit(HDC dc) {
 }
 
 void OnPaint(HWND hwnd) {
-  ScopedPaint paint(hwnd);
+  // The paint draws the window's update region along with what changed.
   PaintOverlay();
+  ScopedPaint paint(hwnd);
 }
 
 void OnDestroy() {
+  lastSnap = LastSnap{};
   o.snapshotStack.clear();
   EndBrushStroke();
   HWND* owned[] = {&o.toolbarWindow, &o.optionBars[0], &o.optionBars[1], &o.optionBars[2]};
@@ -326,6 +338,11 @@ void HighlightWindowUnderPointer() {
   if (o.selected) return;
   POINT p{};
   GetCursorPos(&p);
+  if (lastSnap.made && lastSnap.pointer.x == p.x && lastSnap.pointer.y == p.y &&
+      lastSnap.region == o.selection) {
+    return;
+  }
+  const POINT searchedAt = p;
   // Disabled for this one search, the overlay is skipped and the window
   // beneath it is found.
   // Disabling takes the keyboard focus away: it is given back.
@@ -354,6 +371,7 @@ void HighlightWindowUnderPointer() {
     o.selection = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
   }
   o.selection = ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight());
+  lastSnap = LastSnap{searchedAt, o.selection, true};
 }
 
 }  // namespace kv

@@ -1,11 +1,13 @@
 // Painting the overlay: the darkened frozen screen, the bright region with
 // its annotations, the frame and handles or the magnifier, the size label.
-// Everything is drawn off-screen and reaches the window in one copy.
+// Everything is drawn off-screen and reaches the window in one copy; a
+// paint after a pointer move draws and copies only what changed.
 #include <cwchar>
 #include <string>
 
 #include "annotate/annotate.h"
 #include "core/overlay_layout.h"
+#include "core/paint_area.h"
 #include "host/host.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
@@ -17,6 +19,9 @@ namespace kv {
 namespace {
 
 OverlayState& o = overlayState;
+
+// What the window shows since the last paint.
+ShownPicture shown;
 
 constexpr COLORREF kChoosingFrame = RGB(0, 180, 245);
 constexpr COLORREF kFixedFrame = RGB(45, 120, 225);
@@ -30,9 +35,9 @@ constexpr COLORREF kTipText = RGB(255, 127, 39);
 // The font of the size label and the magnifier lines (12 pixels at 96 dpi),
 // made for each block.
 ScopedFont LabelFont() {
-  return ScopedFont(CreateFontW(-o.uiScale.Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, GB2312_CHARSET,
-                                OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS, DRAFT_QUALITY,
-                                VARIABLE_PITCH, L"Arial"));
+  return ScopedFont(CreateFontW(-o.uiScale.Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                GB2312_CHARSET, OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS,
+                                DRAFT_QUALITY, VARIABLE_PITCH, L"Arial"));
 }
 
 // Copies w x h pixels of `bitmap` from (sx, sy) to (x, y) of `target`.
@@ -224,12 +229,49 @@ void PaintOverlay() {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   ScopedGetDC window(o.overlayWindow);
   if (!window) return;
+  const Point pointer = PointerInOverlay();
+  // Annotations, a tool or a composition make the picture more than its
+  // region and pointer tell: such a paint covers the whole window.
+  ShownPicture now;
+  if (!o.composeFlag && !o.editMode && !o.snapshotStack.top && !o.brushLayer) {
+    now = PlainPicture(o.selection, o.selected, pointer, w, h, o.uiScale);
+  }
+  now.known = true;
+  Rect area = RepaintArea(shown, now, w, h);
+  // What the window waits to have painted again (uncovered when a companion
+  // window hid) is drawn with it, so no second paint follows.
+  RECT pending{};
+  if (GetUpdateRect(o.overlayWindow, &pending, FALSE)) {
+    area = ClipRect(BoundingRect(area, FromRECT(pending)), w, h);
+  }
+  if (IsEmptyRect(area)) return;
+  // Until the new picture is on the window, what it shows is unknown.
+  shown = ShownPicture{};
   ScopedMemDC back(CreateCompatibleDC(window.get()));
-  ScopedBitmap buffer(CreateCompatibleBitmap(window.get(), w, h));
+  ScopedBitmap buffer(CreateCompatibleBitmap(window.get(), area.Width(), area.Height()));
   if (!back || !buffer) return;
   ScopedSelect select(back.get(), buffer.get());
-  RenderOverlay(back.get(), PointerInOverlay());
-  BitBlt(window.get(), 0, 0, w, h, back.get(), 0, 0, SRCCOPY);
+  // The buffer holds `area` of the window; drawing keeps window coordinates.
+  SetWindowOrgEx(back.get(), area.left, area.top, nullptr);
+  RenderOverlay(back.get(), pointer);
+  BitBlt(window.get(), area.left, area.top, area.Width(), area.Height(), back.get(), area.left,
+         area.top, SRCCOPY);
+  const RECT painted = ToRECT(area);
+  ValidateRect(o.overlayWindow, &painted);
+  shown = now;
+}
+
+void ForgetShownPicture() { shown = ShownPicture{}; }
+
+void PaintFrozenScreen() {
+  if (!o.overlayWindow) return;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  ScopedGetDC window(o.overlayWindow);
+  if (!window) return;
+  CopyFromBitmap(window.get(), o.dimmedSnapshot.get(), 0, 0, w, h, 0, 0);
+  ValidateRect(o.overlayWindow, nullptr);
+  // What a paint without a region shows.
+  shown = PlainPicture(Rect{}, false, Point{}, w, h, o.uiScale);
 }
 
 }  // namespace kv

@@ -4,7 +4,9 @@
 For each size: its own Xvfb, a page-like picture over the whole screen
 (kvtestwin busy), then
   - the harness kvcapture_latency: the host's steps timed one by one
-    (screen copy, encoding, Base64, event write), median of the runs;
+    (screen copy, encoding, the event made: file read, Base64, escaping
+    and framing in one buffer; and its write into the pipe, which depends
+    on the reader), median of the runs;
   - the real host: wall time from starting it with a "CaptureScreen"
     request to the event, and the same for "StopCapture" (process start
     and end alone), medians.
@@ -12,7 +14,7 @@ For each size: its own Xvfb, a page-like picture over the whole screen
 Usage (after tools/test or a win64 build):
   /usr/bin/python3 tests/bench/capture_latency.py [--runs N] [--sizes 1920x1080,3840x2160]
 Uses its own Wine prefix (build/wineprefix-bench) so that a running test
-session is not disturbed.
+session is not disturbed; KV_BENCH_DISPLAY=N puts its Xvfb on display :N.
 """
 import argparse
 import os
@@ -33,6 +35,15 @@ LATENCY_EXE = BUILD / "win64" / "bench" / "kvcapture_latency.exe"
 
 
 def start_xvfb(size):
+    """Xvfb of `size` on display :KV_BENCH_DISPLAY when set, else on the
+    first free one."""
+    number = os.environ.get("KV_BENCH_DISPLAY")
+    if number:
+        xvfb = subprocess.Popen(
+            ["Xvfb", f":{number}", "-screen", "0", f"{size}x24", "-nolisten", "tcp"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(2)
+        return xvfb, f":{number}"
     r, w = os.pipe()
     xvfb = subprocess.Popen(
         ["Xvfb", "-displayfd", str(w), "-screen", "0", f"{size}x24", "-nolisten", "tcp"],
@@ -99,13 +110,14 @@ def measure(size, runs):
             rows = harness_rows(size, runs)
             steps = [statistics.median(float(r[i]) for r in rows) for i in range(4)]
             file_bytes = int(rows[-1][4])
+            event_bytes = int(rows[-1][7])
             host = time_host({"Command": "CaptureScreen", "FileName": "latency.png"}, runs, True)
             bare = time_host({"Command": "StopCapture"}, runs, False)
     finally:
         stop_wine()
         xvfb.kill()
         xvfb.wait()
-    return steps, file_bytes, host, bare
+    return steps, file_bytes, event_bytes, host, bare
 
 
 def main():
@@ -116,21 +128,24 @@ def main():
     os.environ["KV_WINEPREFIX"] = str(BUILD / "wineprefix-bench")
     os.environ.pop("DISPLAY", None)
     print(f"CaptureScreen under Wine, medians of {args.runs} runs (ms)")
-    print(f"{'screen':>10} {'copy':>8} {'encode':>8} {'base64':>8} {'event':>8} {'sum':>8}"
-          f" {'PNG bytes':>10} {'host':>8} {'no-op':>8}")
+    print(f"{'screen':>10} {'copy':>8} {'encode':>8} {'event':>8} {'write':>8} {'sum':>8}"
+          f" {'PNG bytes':>10} {'event B':>9} {'host':>8} {'no-op':>8}")
     for size in args.sizes.split(","):
         for session in range(3):
             # A Wine session that came up without its display driver stays
             # so: start a new one.
             try:
-                steps, file_bytes, host, bare = measure(size, args.runs)
+                steps, file_bytes, event_bytes, host, bare = measure(size, args.runs)
                 break
             except AssertionError as e:
                 print(f"({size}: {e}; new session)", file=sys.stderr)
         else:
             raise SystemExit(f"no usable Wine session on a {size} screen")
         print(f"{size:>10} {steps[0]:8.1f} {steps[1]:8.1f} {steps[2]:8.1f} {steps[3]:8.1f}"
-              f" {sum(steps):8.1f} {file_bytes:>10} {host:8.0f} {bare:8.0f}", flush=True)
+              f" {sum(steps):8.1f} {file_bytes:>10} {event_bytes:>9} {host:8.0f} {bare:8.0f}",
+              flush=True)
+    print("event: the host's work on the event (file read, Base64, escaping, framing);"
+          " write: the frame written into the pipe")
     print("host: start of the host with the request to its event; no-op: the same for"
           " StopCapture (process start and end alone)")
 

@@ -1,11 +1,14 @@
 // Base64: the text has the announced length, is cut into lines of 76
 // characters by CR LF, uses only the alphabet with padding at the end, and
-// decodes back to the bytes it was made from.
+// decodes back to the bytes it was made from; encoded straight into an
+// event's frame it gives the event made from the text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "core/base64.h"
+#include "core/event.h"
+#include "core/framing.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -69,5 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string back;
   KV_CHECK(Decode(joined, &back));
   KV_CHECK(back == std::string(reinterpret_cast<const char*>(data), size));
+  // A small limit withholds the text, as the size rule does.
+  for (size_t limit : {size_t{200}, kv::kMaxEventBytes}) {
+    KV_CHECK(kv::FramedBase64Event("OnCaptureData", "0 3 3", data, size, limit) ==
+             kv::FramedEvent("OnCaptureData", "0 3 3", text, false, limit));
+  }
   return 0;
 }

@@ -107,13 +107,23 @@ TEST(Event, LongArg1IsCutToFit) {
   }
 }
 
-// What the capture event needs to know before making any Base64 text.
+// What the capture event needs to know before making any Base64 text, and
+// the event with the text encoded straight into its frame.
 TEST(Event, SizesKnownBeforeTheTextIsMade) {
-  for (size_t n : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 114u, 1000u, 800000u}) {
-    const std::string bytes(n, '\xAB');
-    EXPECT_EQ(kv::QuotedBase64Size(n), kv::JsonQuote(kv::Base64Encode(bytes)).size()) << n;
-  }
   const std::string path = "C:\\Temp\\KvCapture\\c.png";
+  for (size_t n : {0u, 1u, 2u, 3u, 56u, 57u, 58u, 114u, 1000u, 800000u, 900000u}) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(i * 37 + (i >> 8));
+    const std::string text = kv::Base64Encode(bytes);
+    if (n < 900000u) {
+      EXPECT_EQ(kv::QuotedBase64Size(n), kv::JsonQuote(text).size()) << n;
+    }
+    EXPECT_EQ(kv::FramedBase64Event("OnCaptureCompleted", path,
+                                    reinterpret_cast<const uint8_t*>(bytes.data()), n,
+                                    kv::kMaxEventBytes),
+              kv::FramedEvent("OnCaptureCompleted", path, text, false, kv::kMaxEventBytes))
+        << n;
+  }
   const std::string big = kv::Base64Encode(std::string(900000, 'x'));
   EXPECT_FALSE(kv::EventFits("OnCaptureCompleted", path, kv::QuotedBase64Size(900000),
                              kv::kMaxEventBytes));

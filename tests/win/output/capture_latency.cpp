@@ -1,9 +1,10 @@
 // kvcapture_latency [runs]: the steps of a "CaptureScreen" request one
 // after another, as the host takes them, timed: screen copy, encoding into
-// the capture file, the event with the file's Base64 text when it can
-// carry it (to standard output). One line per run on standard error, the
-// Base64 column 0 since it is part of the event's time:
-//   copy_ms encode_ms base64_ms event_ms file_bytes width height
+// the capture file, the host's making of the event (the file read, its
+// Base64 text when the event can carry it, escaping and framing in one
+// buffer), and the write of the frame into standard output (a pipe, so its
+// time depends on the reader). One line per run on standard error:
+//   copy_ms encode_ms event_ms write_ms file_bytes width height event_bytes
 #include <windows.h>
 
 #include <cstdio>
@@ -45,16 +46,15 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&t1);
     kv::SaveToCaptureFolder(bitmap.get(), name);
     QueryPerformanceCounter(&t2);
-    std::string path = kv::TemporaryCapturePath(name);
-    // The host's own step: the Base64 text made only when the event can
-    // carry it, then the event written. Its time is reported as the event's.
+    const std::string path = kv::TemporaryCapturePath(name);
+    const std::string frame = kv::CaptureEventFrame(path);
     QueryPerformanceCounter(&t3);
-    kv::WriteCaptureEvent(path);
+    kv::WriteFrame(frame);
     QueryPerformanceCounter(&t4);
     WIN32_FILE_ATTRIBUTE_DATA attrs{};
     GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attrs);
-    std::fprintf(stderr, "%.3f %.3f %.3f %.3f %lu %d %d\n", Ms(t0, t1), Ms(t1, t2), Ms(t2, t3),
-                 Ms(t3, t4), attrs.nFileSizeLow, w, h);
+    std::fprintf(stderr, "%.3f %.3f %.3f %.3f %lu %d %d %zu\n", Ms(t0, t1), Ms(t1, t2),
+                 Ms(t2, t3), Ms(t3, t4), attrs.nFileSizeLow, w, h, frame.size());
   }
   return 0;
 }

@@ -173,6 +173,54 @@ TEST_F(OverlayWindow, ShiftOrCtrlHeldPreventsDragging) {
   }
 }
 
+// Pointer moves redraw only what changed; the window must still show what
+// a paint of the whole window would.
+class OverlayWindowPicture : public OverlayWindow {
+ protected:
+  void ExpectWholePicture(const char* step) {
+    const int w = o.ScreenWidth(), h = o.ScreenHeight();
+    kvtest::Picture shown(w, h), whole(w, h);
+    {
+      kv::ScopedGetDC window(o.overlayWindow);
+      BitBlt(shown.dc(), 0, 0, w, h, window.get(), 0, 0, SRCCOPY);
+    }
+    POINT p{};
+    GetCursorPos(&p);
+    kv::RenderOverlay(whole.dc(), {p.x - origin_.x, p.y - origin_.y});
+    int differing = 0;
+    Point first{-1, -1};
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        if (shown.At(x, y) == whole.At(x, y)) continue;
+        if (differing++ == 0) first = {x, y};
+      }
+    }
+    EXPECT_EQ(differing, 0) << step << ": first at " << first.x << "," << first.y;
+  }
+};
+
+TEST_F(OverlayWindowPicture, PointerMovesShowTheWholePaintsPicture) {
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  MoveHeld({300, 300}, 0);
+  ExpectWholePicture("first move");
+  MoveHeld({310, 289}, 0);
+  ExpectWholePicture("magnifier moved");
+  MoveHeld({w - 50, h - 60}, 0);
+  ExpectWholePicture("magnifier beside and above the pointer");
+  WaitUntilReady();
+  Press({400, 400});
+  MoveHeld({401, 401});
+  MoveHeld({600, 500});
+  ExpectWholePicture("region dragged out");
+  MoveHeld({550, 450});
+  ExpectWholePicture("region shrunk");
+  Release({550, 450});
+  Press({549, 449});  // the bottom-right handle; the toolbar hides
+  ASSERT_EQ(o.hitHandle, 8);
+  MoveHeld({700, 20});
+  ExpectWholePicture("fixed region resized");
+}
+
 TEST_F(OverlayWindow, MovingAndResizingAFixedRegion) {
   WaitUntilReady();
   Drag({400, 400}, {{401, 401}, {600, 500}});

@@ -7,12 +7,14 @@
 //   overlay_paint_bench [moves] [stroke points] [annotations]
 //   overlay_paint_bench soak [moves] [annotations]
 //   overlay_paint_bench open [runs]
+//   overlay_paint_bench moves [moves]
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <psapi.h>
@@ -70,6 +72,15 @@ std::vector<double> Time(int moves, F step) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
   return ms;
+}
+
+// Opens the overlay on the display and lets it settle; false when it did
+// not open.
+bool OpenOverlay(HWND notify, const char* fileName) {
+  kv::StartOverlay(notify, fileName);
+  if (!kv::overlayState.overlayWindow) return false;
+  kvtest::Pump(300);
+  return true;
 }
 
 double MegaBytes(size_t bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
@@ -160,10 +171,8 @@ void AnnotationSession(int count) {
 // picture is the plain region again.
 int Soak(int moves, int annotations) {
   HWND notify = kvtest::CreateNotifyWindow();
-  kv::StartOverlay(notify, "soak.png");
+  if (!OpenOverlay(notify, "soak.png")) return 1;
   kv::OverlayState& o = kv::overlayState;
-  if (!o.overlayWindow) return 1;
-  kvtest::Pump(300);
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   o.selection = kv::Rect{0, 0, w, h};
   o.selected = true;
@@ -233,38 +242,137 @@ int Soak(int moves, int annotations) {
   return right ? 0 : 1;
 }
 
-// The overlay's opening, `runs` times: the whole StartOverlay (screen read,
-// darkened copy, window, companions, artwork, tooltip, menu) and, apart,
-// the screen read and the darkening it contains.
+// The overlay's opening, `runs` times: StartOverlay's steps run one by one
+// as it runs them, each timed, and the whole.
 int Open(int runs) {
   HWND notify = kvtest::CreateNotifyWindow();
-  std::vector<double> whole, read, dim;
+  std::vector<std::vector<double>> steps(kv::kOverlayOpeningSteps);
+  std::vector<double> whole;
   for (int i = 0; i < runs; ++i) {
-    double start = Now();
-    kv::StartOverlay(notify, "open.png");
-    whole.push_back(Now() - start);
-    kv::OverlayState& o = kv::overlayState;
-    if (!o.overlayWindow) return 1;
-    const int w = o.ScreenWidth(), h = o.ScreenHeight();
-    {
-      kv::ScopedGetDC desktop(GetDesktopWindow());
-      start = Now();
-      kv::ScopedBitmap copy(kv::CaptureScreenArea(desktop.get(), o.screenRect.left,
-                                                  o.screenRect.top, w, h));
-      read.push_back(Now() - start);
-      kv::ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
-      kv::ScopedSelect select(mem.get(), copy.get());
-      start = Now();
-      kv::DimBitmap(mem.get(), w, h);
-      dim.push_back(Now() - start);
+    const double begin = Now();
+    kv::PrepareOverlay(notify, "open.png");
+    for (size_t k = 0; k < kv::kOverlayOpeningSteps; ++k) {
+      const double start = Now();
+      if (!kv::kOverlayOpening[k].run()) return 1;
+      steps[k].push_back(Now() - start);
     }
+    whole.push_back(Now() - begin);
     kvtest::Pump(50);
     kv::CancelCapture();
     kvtest::Pump(50);
   }
   Report("open: StartOverlay", whole);
-  Report("open: screen read", read);
-  Report("open: darkening", dim);
+  for (size_t k = 0; k < kv::kOverlayOpeningSteps; ++k) {
+    const std::string what = std::string("open: ") + kv::kOverlayOpening[k].name;
+    Report(what.c_str(), steps[k]);
+  }
+  return 0;
+}
+
+// Borderless windows tiling the screen in `columns` x `rows`, for the
+// window snap to find (the bench's own, below the overlay).
+std::vector<HWND> WindowGrid(int columns, int rows) {
+  static const char kClass[] = "KvBenchGridWindow";
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+  wc.lpszClassName = kClass;
+  RegisterClassA(&wc);
+  const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN), h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  const int x0 = GetSystemMetrics(SM_XVIRTUALSCREEN), y0 = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  std::vector<HWND> windows;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      windows.push_back(CreateWindowExA(0, kClass, "grid", WS_POPUP | WS_VISIBLE,
+                                        x0 + c * w / columns, y0 + r * h / rows,
+                                        w / columns, h / rows, nullptr, nullptr,
+                                        wc.hInstance, nullptr));
+    }
+  }
+  kvtest::Pump(300);
+  return windows;
+}
+
+// A pointer move of the choosing state taken apart: the window snap, the
+// paint, and the steps of a paint of the whole window (its back buffer,
+// drawing into it, the copy to the window); then the whole move, over the
+// bare desktop and over a grid of windows that the snap changes between.
+// "+ pump" adds the message handling after the move, where Wine hands the
+// window's picture to X.
+int Moves(int moves) {
+  HWND notify = kvtest::CreateNotifyWindow();
+  if (!OpenOverlay(notify, "moves.png")) return 1;
+  kv::OverlayState& o = kv::overlayState;
+  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  Report("move: window snap", Time(moves, [] { kv::HighlightWindowUnderPointer(); }));
+  Report("move: paint", Time(moves, [] { kv::PaintOverlay(); }));
+  {
+    kv::ScopedGetDC window(o.overlayWindow);
+    std::vector<double> buffer, render, blit;
+    Time(moves, [&] {
+      POINT p;
+      GetCursorPos(&p);
+      double start = Now();
+      kv::ScopedMemDC back(CreateCompatibleDC(window.get()));
+      kv::ScopedBitmap bitmap(CreateCompatibleBitmap(window.get(), w, h));
+      kv::ScopedSelect select(back.get(), bitmap.get());
+      buffer.push_back(Now() - start);
+      start = Now();
+      kv::RenderOverlay(back.get(), {p.x - o.screenRect.left, p.y - o.screenRect.top});
+      GdiFlush();
+      render.push_back(Now() - start);
+      start = Now();
+      BitBlt(window.get(), 0, 0, w, h, back.get(), 0, 0, SRCCOPY);
+      GdiFlush();
+      blit.push_back(Now() - start);
+    });
+    Report("whole paint: back buffer", buffer);
+    Report("whole paint: drawing", render);
+    Report("whole paint: copy to window", blit);
+  }
+  auto wholeMoves = [&](const char* what) {
+    std::vector<double> pumped;
+    int snaps = 0;
+    std::vector<double> ms = Time(moves, [&] {
+      const kv::Rect before = o.selection;
+      SendMessageA(o.overlayWindow, WM_MOUSEMOVE, 0, 0);
+      if (o.selection != before) ++snaps;
+    });
+    Report(what, ms);
+    std::printf("  (the snapped window changed on %d of %d moves)\n", snaps, moves);
+    double start = 0;
+    Time(moves, [&] {
+      start = Now();
+      SendMessageA(o.overlayWindow, WM_MOUSEMOVE, 0, 0);
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+      pumped.push_back(Now() - start);
+    });
+    std::string pumpedWhat = std::string(what) + " + pump";
+    Report(pumpedWhat.c_str(), pumped);
+  };
+  wholeMoves("move, bare desktop");
+  kv::CancelCapture();
+  kvtest::Pump(100);
+
+  std::vector<HWND> grid = WindowGrid(4, 3);
+  SetCursorPos(0, 0);
+  if (!OpenOverlay(notify, "moves.png")) return 1;
+  wholeMoves("move, 4x3 windows");
+  // The snap's hardest change: between the whole screen (the bare desktop)
+  // and a large window, a paint of nearly the whole window each time.
+  std::vector<double> full;
+  const kv::Rect whole{0, 0, w, h}, large{w / 8, h / 8, w * 7 / 8, h * 7 / 8};
+  Time(moves / 4, [&] {
+    o.selection = o.selection == whole ? large : whole;
+    const double start = Now();
+    kv::PaintOverlay();
+    full.push_back(Now() - start);
+  });
+  Report("paint, region changes", full);
+  kv::CancelCapture();
+  for (HWND g : grid) DestroyWindow(g);
   return 0;
 }
 
@@ -273,6 +381,9 @@ int Open(int runs) {
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "open") == 0) {
     return Open(argc > 2 ? std::atoi(argv[2]) : 10);
+  }
+  if (argc > 1 && std::strcmp(argv[1], "moves") == 0) {
+    return Moves(argc > 2 ? std::max(10, std::atoi(argv[2])) : 400);
   }
   if (argc > 1 && std::strcmp(argv[1], "soak") == 0) {
     return Soak(argc > 2 ? std::atoi(argv[2]) : 5000, argc > 3 ? std::atoi(argv[3]) : 200);
