@@ -69,14 +69,12 @@ def test_32_bit_program_with_manifest_and_version(name):
     text = manifest.decode("utf-8")
     assert 'level="asInvoker"' in text
     assert 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in text
-    if name == "KvCaptureCrxInstall.exe":  # scales itself to each monitor's DPI
-        assert ">PerMonitorV2, PerMonitor</dpiAwareness>" in text
-        assert ">true/pm</dpiAware>" in text
+    # Physical pixels on every monitor; both scale what they draw themselves.
+    assert ">PerMonitorV2, PerMonitor</dpiAwareness>" in text
+    assert ">true/pm</dpiAware>" in text
     for os_id in ("35138b9a-5d96-4fbd-8e2d-a2440225f93a", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
         assert os_id in text
     assert "activeCodePage" not in text       # the system's ANSI code page stays
-    if name == "KvCaptureExt.exe":            # physical pixels on every monitor
-        assert ">PerMonitorV2, PerMonitor<" in text and ">true/pm<" in text
 
     (version,) = exe.resources(RT_VERSION)
     strings = version.decode("utf-16-le", "replace")
