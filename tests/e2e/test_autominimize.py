@@ -35,6 +35,7 @@ def run_through_browser(frame_class, request, normal=False, host_args=(), exe=TE
         log = Path(d) / "states.json"
         rc, out, err = run_wine(browser_args(frame_class, log, normal, host_args, exe),
                                 input=frame(request), timeout=90)
+        assert log.exists(), ("no state log", rc, out, err)
         states = json.loads(log.read_text())
     result = HostResult(rc, out, err)
     assert exit_code(result.returncode) == 0, result

@@ -332,7 +332,10 @@ int RunBrowser(int argc, char** argv) {
                                    400, nullptr, &framePic);
   HWND target = CreatePictureWindow("KvTestTarget", "KvTest Target", WS_OVERLAPPEDWINDOW, 200, 200,
                                     300, 200, nullptr, &targetPic);
-  if (!frame || !target) return 3;
+  if (!frame || !target) {
+    std::fprintf(stderr, "browser: no window: error %lu\n", GetLastError());
+    return 3;
+  }
   ShowWindow(frame, normal ? SW_SHOWNORMAL : SW_MAXIMIZE);
   ShowWindow(target, SW_SHOWNORMAL);
   UpdateWindow(frame);
@@ -350,7 +353,10 @@ int RunBrowser(int argc, char** argv) {
     programArgs.push_back(&arg[0]);
   }
   HANDLE relay = StartProgram(programArgs.data(), first + 2, argc, Quote(self) + " relay");
-  if (!relay) return 4;
+  if (!relay) {
+    std::fprintf(stderr, "browser: the relay did not start: error %lu\n", GetLastError());
+    return 4;
+  }
 
   std::string log = "[";
   DWORD start = GetTickCount();
@@ -378,10 +384,12 @@ int RunBrowser(int argc, char** argv) {
   CloseHandle(relay);
   log += "]";
   FILE* f = std::fopen(logPath, "wb");
-  if (f) {
-    std::fputs(log.c_str(), f);
-    std::fclose(f);
+  if (!f) {
+    std::fprintf(stderr, "browser: cannot write %s\n", logPath);
+    return 5;
   }
+  std::fputs(log.c_str(), f);
+  std::fclose(f);
   return static_cast<int>(code);
 }
 
