@@ -54,6 +54,15 @@ struct SnapshotStack {
   }
 };
 
+// The last window snap: where the pointer was and the region it gave. A
+// move that finds both unchanged (a move message without a move) needs no
+// new search.
+struct WindowSnap {
+  POINT pointer{};
+  Rect region;
+  bool made = false;
+};
+
 struct OverlayState : SelectionFields {
   HWND notifyWindow = nullptr;
   std::string fileName;
@@ -61,6 +70,7 @@ struct OverlayState : SelectionFields {
   // The density of the monitor the pointer was on when the overlay opened:
   // the magnifier, labels, handles and companion windows are sized for it.
   UiScale uiScale;
+  WindowSnap lastSnap;
   ScopedBitmap screenSnapshot;
   ScopedBitmap dimmedSnapshot;
   ScopedBitmap composedImage;  // 24-bit section of the region, made by a composing paint

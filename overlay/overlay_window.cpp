@@ -18,15 +18,29 @@ namespace {
 
 OverlayState& o = overlayState;
 
-// The last window snap: where the pointer was and the region it gave. A
-// move that finds both unchanged (a move message without a move) needs no
-// new search.
-struct LastSnap {
-  POINT pointer{};
-  Rect region;
-  bool made = false;
+// The topmost shown, enabled top-level window under `p` other than the
+// overlay, or the desktop over none: what the pointer would be over without
+// the overlay. The list is walked in z order, which leaves the overlay's
+// focus and state untouched.
+struct WindowSearch {
+  POINT p;
+  HWND found;
 };
-LastSnap lastSnap;
+
+BOOL CALLBACK MatchWindowAt(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  if (hwnd == o.overlayWindow || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
+  RECT r;
+  if (!GetWindowRect(hwnd, &r) || !PtInRect(&r, search->p)) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+HWND TopLevelWindowBelowOverlay(POINT p) {
+  WindowSearch search{p, nullptr};
+  EnumWindows(MatchWindowAt, reinterpret_cast<LPARAM>(&search));
+  return search.found ? search.found : GetDesktopWindow();
+}
 
 Point PointerInClient() {
   POINT p{};
@@ -284,7 +298,7 @@ void OnPaint(HWND hwnd) {
 }
 
 void OnDestroy() {
-  lastSnap = LastSnap{};
+  o.lastSnap = WindowSnap{};
   o.snapshotStack.clear();
   EndBrushStroke();
   HWND* owned[] = {&o.toolbarWindow, &o.optionBars[0], &o.optionBars[1], &o.optionBars[2]};
@@ -338,19 +352,12 @@ void HighlightWindowUnderPointer() {
   if (o.selected) return;
   POINT p{};
   GetCursorPos(&p);
-  if (lastSnap.made && lastSnap.pointer.x == p.x && lastSnap.pointer.y == p.y &&
-      lastSnap.region == o.selection) {
+  if (o.lastSnap.made && o.lastSnap.pointer.x == p.x && o.lastSnap.pointer.y == p.y &&
+      o.lastSnap.region == o.selection) {
     return;
   }
   const POINT searchedAt = p;
-  // Disabled for this one search, the overlay is skipped and the window
-  // beneath it is found.
-  // Disabling takes the keyboard focus away: it is given back.
-  const bool hadFocus = GetFocus() == o.overlayWindow;
-  EnableWindow(o.overlayWindow, FALSE);
-  HWND target = ChildWindowFromPointEx(GetDesktopWindow(), p, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
-  EnableWindow(o.overlayWindow, TRUE);
-  if (hadFocus) SetFocus(o.overlayWindow);
+  HWND target = TopLevelWindowBelowOverlay(p);
   GetCursorPos(&p);
   while (target) {
     POINT local = p;
@@ -371,7 +378,7 @@ void HighlightWindowUnderPointer() {
     o.selection = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
   }
   o.selection = ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight());
-  lastSnap = LastSnap{searchedAt, o.selection, true};
+  o.lastSnap = WindowSnap{searchedAt, o.selection, true};
 }
 
 }  // namespace kv
