@@ -12,6 +12,7 @@
 #include "host/self_check.h"
 #include "upload/upload.h"
 #include "winutil/codepage.h"
+#include "winutil/module_path.h"
 
 #include <shellapi.h>
 
@@ -32,16 +33,11 @@ namespace {
 constexpr char kInstanceMutex[] = "KvCaptureExt.SingleInstance";
 
 void StartInstallAssistant() {
-  char path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return;
-  char* slash = std::strrchr(path, '\\');
-  if (!slash) return;
-  slash[1] = '\0';
-  const char kInstaller[] = "KvCaptureCrxInstall.exe";
-  if (std::strlen(path) + sizeof kInstaller > MAX_PATH) return;
-  std::strcat(path, kInstaller);
-  ShellExecuteA(nullptr, "open", path, nullptr, nullptr, SW_SHOWNORMAL);
+  // Wide: the folder's name may lie outside the ANSI code page.
+  const std::wstring folder = ProgramFolder();
+  if (folder.empty()) return;
+  const std::wstring path = folder + L"\\KvCaptureCrxInstall.exe";
+  ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 bool AnotherHostRunning() {

@@ -13,6 +13,7 @@
 #include "core/self_check.h"
 #include "output/capture_path.h"
 #include "winutil/codepage.h"
+#include "winutil/module_path.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -46,11 +47,8 @@ void Report(Status status, std::string text, const char* fixKey = nullptr) {
 }
 
 std::string ModuleFolder() {
-  wchar_t path[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return std::string();
-  std::wstring folder(path, n);
-  return WideToUtf8(folder.substr(0, folder.find_last_of(L'\\') + 1));
+  const std::wstring folder = ProgramFolder();
+  return folder.empty() ? std::string() : WideToUtf8(folder + L"\\");
 }
 
 DWORD Attributes(const std::string& path) { return GetFileAttributesW(Utf8ToWide(path).c_str()); }
@@ -427,9 +425,7 @@ int PrintReport(const std::string& header) {
 int RunSelfCheck(const std::string& languageCode) {
   if (!SelectUiLanguage(languageCode))
     SelectUiLanguage(DefaultUiLanguageFor(GetUserDefaultUILanguage()));
-  wchar_t self[MAX_PATH] = {};
-  DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::string selfPath = n && n < MAX_PATH ? WideToUtf8(self) : std::string();
+  const std::string selfPath = WideToUtf8(ProgramPath());
 
   std::string program = CheckRegistrations();
   CheckHostRun(program.empty() ? selfPath : program);

@@ -9,6 +9,7 @@
 #include "installer/dpi.h"
 #include "installer/drop_source.h"
 #include "resources/installer/installer_ids.h"
+#include "winutil/module_path.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -26,28 +27,7 @@ bool FileExists(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The longest path the wide functions take.
-constexpr DWORD kLongestPath = 32768;
-
 }  // namespace
-
-std::wstring ProgramFolder() {
-  // Wide, so that a folder name outside the ANSI code page stays intact;
-  // the buffer grows for paths beyond MAX_PATH.
-  std::wstring module(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, &module[0], static_cast<DWORD>(module.size()));
-    if (n == 0) return std::wstring();
-    if (n < module.size()) {
-      module.resize(n);
-      break;
-    }
-    if (module.size() >= kLongestPath) return std::wstring();
-    module.resize(module.size() * 2);
-  }
-  const size_t slash = module.find_last_of(L'\\');
-  return slash == std::wstring::npos ? std::wstring() : module.substr(0, slash);
-}
 
 std::wstring PackagePath() {
   const std::wstring folder = ProgramFolder();

@@ -9,12 +9,10 @@
 
 #include "installer/drop_target.h"
 #include "installer/window_layer.h"
+#include "winutil/module_path.h"
 
 namespace kv {
 
-// The program's own folder, without a trailing backslash; empty when the
-// program's path cannot be read.
-std::wstring ProgramFolder();
 // Path of "KvCapture.crx" in the program's own folder; empty when the
 // program's path cannot be read.
 std::wstring PackagePath();

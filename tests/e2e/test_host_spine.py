@@ -65,16 +65,19 @@ def test_lower_case_key_is_not_recognised():
 
 @pytest.mark.parametrize("arg", ["/install", "/INSTALL", "/Install"])
 def test_install_argument_starts_the_assistant_without_reading_input(tmp_windir, arg):
-    shutil.copy(HOST_EXE, tmp_windir / "KvCaptureExt.exe")
-    shutil.copy(PROBE_EXE, tmp_windir / "KvCaptureCrxInstall.exe")
-    proc = wine_popen([tmp_windir / "KvCaptureExt.exe", arg])  # stdin stays open
+    # In a folder whose name the (Western) ANSI code page cannot hold.
+    folder = tmp_windir / "截图 Капча"
+    folder.mkdir()
+    shutil.copy(HOST_EXE, folder / "KvCaptureExt.exe")
+    shutil.copy(PROBE_EXE, folder / "KvCaptureCrxInstall.exe")
+    proc = wine_popen([folder / "KvCaptureExt.exe", arg])  # stdin stays open
     try:
         rc = proc.wait(timeout=30)
     finally:
         kill_group(proc)
     out = proc.stdout.read()
     assert exit_code(rc) == 0 and out == b""
-    marker = tmp_windir / "installer-started.txt"
+    marker = folder / "installer-started.txt"
     for _ in range(100):
         if marker.exists():
             break

@@ -100,18 +100,19 @@ BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
 const char kClass[] = "KvCapture_BgWindow";
 const char kTitle[] = "KvCapture";
 
-std::string ModuleDir(std::string* name) {
-  char path[MAX_PATH] = {};
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p = path;
-  size_t slash = p.find_last_of('\\');
+// Wide, so that a folder named outside the ANSI code page is found.
+std::wstring ModuleDir(std::wstring* name) {
+  wchar_t path[4096] = {};
+  GetModuleFileNameW(nullptr, path, 4096);
+  std::wstring p = path;
+  size_t slash = p.find_last_of(L'\\');
   if (name) *name = p.substr(slash + 1);
   return p.substr(0, slash + 1);
 }
 
-int RecordStart(const std::string& dir, int argc, char** argv) {
-  std::string out = dir + "installer-started.txt";
-  FILE* f = std::fopen(out.c_str(), "ab");
+int RecordStart(const std::wstring& dir, int argc) {
+  std::wstring out = dir + L"installer-started.txt";
+  FILE* f = _wfopen(out.c_str(), L"ab");
   if (!f) return 1;
   std::fprintf(f, "started args=%d\n", argc - 1);
   std::fclose(f);
@@ -130,9 +131,9 @@ void PumpFor(DWORD ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string name;
-  std::string dir = ModuleDir(&name);
-  if (_stricmp(name.c_str(), "KvCaptureCrxInstall.exe") == 0) return RecordStart(dir, argc, argv);
+  std::wstring name;
+  std::wstring dir = ModuleDir(&name);
+  if (_wcsicmp(name.c_str(), L"KvCaptureCrxInstall.exe") == 0) return RecordStart(dir, argc);
   if (argc < 2) return 2;
   std::string cmd = argv[1];
   if (cmd == "post" && argc > 2) {
