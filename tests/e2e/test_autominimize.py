@@ -7,12 +7,14 @@ import json
 import shutil
 import tempfile
 import time
+import warnings
 from pathlib import Path
 
 import pytest
 
 import xdo
-from kvharness import (HOST_EXE, HostResult, exit_code, frame, kill_group, run_wine, wine_popen)
+from kvharness import (HOST_EXE, HostResult, exit_code, frame, kill_group, kill_stray_hosts,
+                       run_wine, wine_popen)
 from screens import TESTWIN_EXE
 
 TARGET = "KvTest Target"
@@ -33,8 +35,16 @@ def run_through_browser(frame_class, request, normal=False, host_args=(), exe=TE
     the list of show states [{"ms", "frame", "target"}, ...]."""
     with tempfile.TemporaryDirectory(prefix="kvam-") as d:
         log = Path(d) / "states.json"
-        rc, out, err = run_wine(browser_args(frame_class, log, normal, host_args, exe),
-                                input=frame(request), timeout=90)
+        for attempt in range(2):
+            rc, out, err = run_wine(browser_args(frame_class, log, normal, host_args, exe),
+                                    input=frame(request), timeout=90)
+            if log.exists():
+                break
+            # The stand-in browser ended without its log (once in a CI run,
+            # never reproduced here): said, and tried once more.
+            warnings.warn(f"stand-in browser ended without its log: rc={rc}, {out!r}, {err!r}")
+            kill_stray_hosts()
+            assert xdo.wait_for(xdo.no_host_running, timeout=15)
         assert log.exists(), ("no state log", rc, out, err)
         states = json.loads(log.read_text())
     result = HostResult(rc, out, err)
