@@ -11,6 +11,7 @@
 #include "core/keyboard.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -21,7 +22,8 @@ OverlayState& o = overlayState;
 // The topmost shown, enabled top-level window under `p` other than the
 // overlay, or the desktop over none: what the pointer would be over without
 // the overlay. The list is walked in z order, which leaves the overlay's
-// focus and state untouched.
+// focus and state untouched. A cloaked window is not on the screen, though
+// it counts as visible, and is passed over.
 struct WindowSearch {
   POINT p;
   HWND found;
@@ -31,7 +33,7 @@ BOOL CALLBACK MatchWindowAt(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   if (hwnd == o.overlayWindow || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
   RECT r;
-  if (!GetWindowRect(hwnd, &r) || !PtInRect(&r, search->p)) return TRUE;
+  if (!GetWindowRect(hwnd, &r) || !PtInRect(&r, search->p) || IsCloaked(hwnd)) return TRUE;
   search->found = hwnd;
   return FALSE;
 }
