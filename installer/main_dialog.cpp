@@ -4,9 +4,11 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <utility>
 
 #include "installer/dpi.h"
 #include "resources/installer/installer_ids.h"
+#include "winutil/system_function.h"
 
 namespace kv {
 
@@ -109,10 +111,7 @@ std::wstring ExtensionFolderPath() {
 
 CMainDlg::CMainDlg() : CDialogBase(IDD_MAINDLG) {}
 
-CMainDlg::~CMainDlg() {
-  if (largeIcon_) DestroyIcon(largeIcon_);
-  if (smallIcon_) DestroyIcon(smallIcon_);
-}
+CMainDlg::~CMainDlg() = default;
 
 bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
                                     LRESULT& result) {
@@ -149,8 +148,8 @@ bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
 
 LRESULT CMainDlg::OnInitDialog() {
   CenterWindow();
-  SetIcons();
   dpi_ = WindowDpi(hwnd());
+  SetIcons();
   RememberLayout();
   pictureBox_.Subclass(Item(IDC_PICTURE));
   pictureBox_.SetPackageMissingHandler([this] { ShowPackageMissing(); });
@@ -172,15 +171,25 @@ LRESULT CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::SetIcons() {
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  largeIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXICON),
-                                             GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
-  smallIcon_ = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAINICON), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
-  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+  // Sized for the window's DPI where the system can tell (Windows 10 1607
+  // on), else for the system's.
+  using MetricsForDpiFn = int(WINAPI*)(int, UINT);
+  static const auto metricsForDpi =
+      LookUpSystemFunction<MetricsForDpiFn>(L"user32.dll", "GetSystemMetricsForDpi");
+  auto metric = [this](int index) {
+    return metricsForDpi ? metricsForDpi(index, dpi_) : GetSystemMetrics(index);
+  };
+  auto load = [](int width, int height) {
+    return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_MAINICON),
+                                         IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
+  };
+  ScopedIcon large(load(metric(SM_CXICON), metric(SM_CYICON)));
+  ScopedIcon little(load(metric(SM_CXSMICON), metric(SM_CYSMICON)));
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(large.get()));
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(little.get()));
+  // The icons the window held before are given up only now.
+  largeIcon_ = std::move(large);
+  smallIcon_ = std::move(little);
 }
 
 void CMainDlg::ShowPicture() {
@@ -387,8 +396,8 @@ void CMainDlg::RememberLayout() {
   // dialog a second time.
   using SetBehaviourFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS,
                                        DIALOG_DPI_CHANGE_BEHAVIORS);
-  static const auto setBehaviour = reinterpret_cast<SetBehaviourFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+  static const auto setBehaviour =
+      LookUpSystemFunction<SetBehaviourFn>(L"user32.dll", "SetDialogDpiChangeBehavior");
   if (setBehaviour) setBehaviour(hwnd(), DDC_DISABLE_ALL, DDC_DISABLE_ALL);
 }
 
@@ -415,6 +424,7 @@ void CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
     if (scaledFont_)
       SendMessageW(place.child, WM_SETFONT, reinterpret_cast<WPARAM>(scaledFont_.get()), FALSE);
   }
+  SetIcons();
   // A picture the user dropped stays; the assistant's own is drawn anew.
   if (reinterpret_cast<HBITMAP>(SendMessageW(Item(IDC_PICTURE), STM_GETIMAGE, IMAGE_BITMAP, 0)) ==
       pictureShown_)

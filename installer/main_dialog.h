@@ -94,8 +94,10 @@ class CMainDlg : public CDialogBase {
   LOGFONTW layoutFont_{};
   std::vector<ChildPlace> layout_;
   int linkHover_ = 0;
-  HICON largeIcon_ = nullptr;
-  HICON smallIcon_ = nullptr;
+  // The window's icons at the sizes of its DPI; the window holds them
+  // until they are replaced or it is gone.
+  ScopedIcon largeIcon_;
+  ScopedIcon smallIcon_;
   bool packageMissing_ = false;
   bool browserMissing_ = false;
   bool folderMissing_ = false;

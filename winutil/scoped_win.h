@@ -70,6 +70,13 @@ struct MenuTraits {
 };
 using ScopedMenu = ScopedHandleT<HMENU, MenuTraits>;
 
+// An icon from LoadImage or CreateIcon (not a shared one).
+struct IconTraits {
+  static HICON Invalid() { return nullptr; }
+  static void Close(HICON h) { DestroyIcon(h); }
+};
+using ScopedIcon = ScopedHandleT<HICON, IconTraits>;
+
 struct RegKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY h) { RegCloseKey(h); }

@@ -253,6 +253,16 @@ TEST_F(MainDialogTest, MovingToAMonitorOfAnotherDpiScalesTheDialogAndItsArtwork)
                sizeof art, &art);
     EXPECT_EQ(400 * static_cast<LONG>(factor), art.bmWidth);
     EXPECT_EQ(128 * static_cast<LONG>(factor), art.bmHeight);
+    // The caption's icon is loaded anew at the size of the new DPI.
+    ICONINFO icon{};
+    ASSERT_TRUE(GetIconInfo(
+        reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)), &icon));
+    BITMAP mask{};
+    GetObjectW(icon.hbmMask, sizeof mask, &mask);
+    DeleteObject(icon.hbmMask);
+    if (icon.hbmColor) DeleteObject(icon.hbmColor);
+    EXPECT_EQ(MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(factor), 1),
+              mask.bmWidth);
   }
 }
 
