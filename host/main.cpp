@@ -1,7 +1,6 @@
 // Entry of the capture host: one request per process.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "host/prompt.h"
 
 #include "host/host.h"
+#include "winutil/system_function.h"
 #include "winutil/ui_text.h"
 
 namespace kv {
@@ -80,13 +81,10 @@ void CDlgSelect::SetTexts() {
 void CDlgSelect::MakeTranslucent() {
   LONG_PTR ex = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
   SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, ex ^ WS_EX_LAYERED);
-  HMODULE user32 = LoadLibraryW(L"User32.dll");
-  if (!user32) return;
   using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
-  auto setLayered = reinterpret_cast<SetLayeredFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "SetLayeredWindowAttributes")));
+  static const auto setLayered =
+      LookUpSystemFunction<SetLayeredFn>(L"user32.dll", "SetLayeredWindowAttributes");
   if (setLayered) setLayered(hwnd_, 0, kPromptAlpha, LWA_ALPHA);
-  FreeLibrary(user32);
 }
 
 void CDlgSelect::OnCommand(int id, int code) {

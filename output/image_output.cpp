@@ -16,6 +16,7 @@
 #include "output/capture_path.h"
 #include "winutil/codepage.h"
 #include "winutil/scoped_win.h"
+#include "winutil/system_function.h"
 #include "winutil/ui_text.h"
 
 namespace kv {
@@ -80,12 +81,7 @@ using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 
 // The common dialog is not on every system: looked up when first needed.
 GetSaveFileNameFn SaveFileDialog() {
-  static GetSaveFileNameFn fn = [] {
-    HMODULE dll = LoadLibraryA("comdlg32.dll");
-    return dll ? reinterpret_cast<GetSaveFileNameFn>(
-                     reinterpret_cast<void*>(GetProcAddress(dll, "GetSaveFileNameW")))
-               : nullptr;
-  }();
+  static const auto fn = LookUpSystemFunction<GetSaveFileNameFn>(L"comdlg32.dll", "GetSaveFileNameW");
   return fn;
 }
 
