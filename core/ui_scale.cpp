@@ -22,6 +22,8 @@ int UiScale::ArtPercent() const {
 
 int UiScale::ArtPx(int length) const { return ScaleLength(length, ArtPercent(), 100); }
 
+int UiScale::ArtResourceId(int base) const { return base + (ArtPercent() - 100) * 2; }
+
 int UiScale::ZoomFactor() const { return std::max(4, Px(4)); }
 
 }  // namespace kv

@@ -20,6 +20,10 @@ struct UiScale {
   int ArtPercent() const;
   // A length of the 100 % artwork in the chosen set, rounded as Px.
   int ArtPx(int length) const;
+  // The resource number of a picture (`base`, its number at 100 %) in the
+  // chosen set: the 150 % form is numbered base + 100, the 200 % one base +
+  // 200, in both programs.
+  int ArtResourceId(int base) const;
 
   // The magnifier's enlargement: 4 at 96 dpi, a whole number so that every
   // screen pixel stays a sharp square.

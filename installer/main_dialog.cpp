@@ -6,8 +6,8 @@
 #include <cstring>
 #include <utility>
 
-#include "installer/dpi.h"
 #include "resources/installer/installer_ids.h"
+#include "winutil/dpi.h"
 #include "winutil/system_function.h"
 
 namespace kv {
@@ -148,7 +148,7 @@ bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
 
 LRESULT CMainDlg::OnInitDialog() {
   CenterWindow();
-  dpi_ = WindowDpi(hwnd());
+  dpi_ = static_cast<UINT>(DpiOfWindow(hwnd()));
   SetIcons();
   RememberLayout();
   pictureBox_.Subclass(Item(IDC_PICTURE));
@@ -156,10 +156,7 @@ LRESULT CMainDlg::OnInitDialog() {
   ShowPicture();
   noteText_ = WindowText(Item(IDC_NOTE));
   unpackedHintText_ = WindowText(Item(IDC_UNPACKED_HINT));
-  const std::wstring package = PackagePath();
-  DWORD attributes = package.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(package.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    ShowPackageMissing();
+  if (!PackageFound()) ShowPackageMissing();
   // Without the drop target the dialog still works (Close, the link label,
   // the drag of the package), but it stays an ordinary window and does not
   // open the browser by itself.

@@ -5,10 +5,11 @@
 
 #include <cstring>
 
+#include "core/ui_scale.h"
 #include "installer/data_object.h"
-#include "installer/dpi.h"
 #include "installer/drop_source.h"
 #include "resources/installer/installer_ids.h"
+#include "winutil/dpi.h"
 #include "winutil/module_path.h"
 #include "winutil/scoped_win.h"
 
@@ -32,6 +33,16 @@ bool FileExists(const std::wstring& path) {
 std::wstring PackagePath() {
   const std::wstring folder = ProgramFolder();
   return folder.empty() ? folder : folder + L"\\KvCapture.crx";
+}
+
+bool PackageFound() {
+  const std::wstring package = PackagePath();
+  return !package.empty() && FileExists(package);
+}
+
+HBITMAP LoadArt(int base, UINT dpi) {
+  const int id = UiScale{static_cast<int>(dpi)}.ArtResourceId(base);
+  return LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
 }
 
 HGLOBAL BuildFileList(const std::wstring& path) {
@@ -151,20 +162,20 @@ bool CStaticBox::InitDropTarget() {
 
 void CStaticBox::BeginPackageDrag(UINT keyState) {
   if (!buttonDown_ || keyState != MK_LBUTTON) return;
-  const std::wstring package = PackagePath();
-  if (package.empty() || !FileExists(package)) {
+  if (!PackageFound()) {
     // Dragging would offer a file that is not there.
     buttonDown_ = false;
     if (packageMissing_) packageMissing_();
     return;
   }
+  const std::wstring package = PackagePath();
 
   auto* source = new CIDropSource;
   source->AddRef();
   auto* data = new CIDataObject;
   data->AddRef();
 
-  HBITMAP image = LoadArt(IDB_DRAGIMAGE, WindowDpi(hwnd()));
+  HBITMAP image = LoadArt(IDB_DRAGIMAGE, static_cast<UINT>(DpiOfWindow(hwnd())));
   FORMATETC bitmapFormat = Format(CF_BITMAP, TYMED_GDI);
   STGMEDIUM bitmapMedium{};
   bitmapMedium.tymed = TYMED_GDI;

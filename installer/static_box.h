@@ -16,6 +16,10 @@ namespace kv {
 // Path of "KvCapture.crx" in the program's own folder; empty when the
 // program's path cannot be read.
 std::wstring PackagePath();
+// The package file is there (and is no folder).
+bool PackageFound();
+// Bitmap resource `base` (its 100 % form) in the artwork set for that DPI.
+HBITMAP LoadArt(int base, UINT dpi);
 // A CF_HDROP block (DROPFILES header, wide names) naming one file; the
 // caller owns it. Null when it cannot be allocated.
 HGLOBAL BuildFileList(const std::wstring& path);

@@ -374,9 +374,7 @@ void ReleaseOverlayResources() {
 }
 
 HBITMAP LoadArtwork(int pictureId) {
-  const int percent = o.uiScale.ArtPercent();
-  const int id = pictureId + (percent == 200 ? IDB_AT_200 : percent == 150 ? IDB_AT_150 : 0);
-  return LoadBitmapA(hostInstance, MAKEINTRESOURCEA(id));
+  return LoadBitmapA(hostInstance, MAKEINTRESOURCEA(o.uiScale.ArtResourceId(pictureId)));
 }
 
 // Shows the context menu at a screen point, owned by the overlay.

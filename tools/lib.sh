@@ -106,47 +106,56 @@ kv_stop_xvfb() {
 
 # The Wine session of one prefix: stopped at the start and the end of a run
 # so that no Wine process outlives it (or belongs to an old display).
-kv_stop_wine() {
-  WINEPREFIX="$KV_WINEPREFIX" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+kv_stop_session() {
+  WINEPREFIX="$1" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+}
+kv_stop_wine() { kv_stop_session "$KV_WINEPREFIX"; }
+# The sessions of the prefixes of their own (code pages, 144 dpi).
+kv_stop_other_sessions() {
+  local name
+  for name in 936 950 144; do kv_stop_session "$BUILD/wineprefix-$name"; done
+}
+
+# kv_session_pytest <prefix> [VAR=value ...] -- <pytest arguments>: pytest
+# against the programs in the Wine session of that prefix, with those
+# variables, the session stopped afterwards.
+kv_session_pytest() {
+  local prefix=$1 status
+  shift
+  local vars=()
+  while [ "$1" != -- ]; do vars+=("$1"); shift; done
+  shift
+  env KV_BUILD_ROOT="$BUILD" KV_WINEPREFIX="$prefix" "${vars[@]}" \
+    "$PY" -m pytest -q -p no:cacheprovider "$@"
+  status=$?
+  kv_stop_session "$prefix"
+  return $status
+}
+
+# kv_dpi_tests: the end-to-end tests of a display at 144 dpi, in a Wine
+# session of its own (own prefix, whose LogPixels tools/wine-run sets).
+# Needs DISPLAY; extra pytest arguments follow.
+kv_dpi_tests() {
+  local prefix="$BUILD/wineprefix-144"
+  kv_stop_session "$prefix"
+  # The session comes up (and restarts at the new DPI) before any test
+  # program starts beside it.
+  KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 "$ROOT/tools/wine-run" cmd /c exit >/dev/null 2>&1
+  kv_session_pytest "$prefix" KV_LOGPIXELS=144 -- "$ROOT/tests/e2e/test_dpi.py" "$@"
 }
 
 # kv_code_page_tests <code page> <locale>: the Chinese subset of the
 # end-to-end tests in a Wine session of its own (own prefix and wineserver,
-# both started under the locale, which gives Wine its ANSI code page),
-# stopped afterwards. Needs DISPLAY; extra pytest arguments follow.
+# both started under the locale, which gives Wine its ANSI code page).
+# Needs DISPLAY; extra pytest arguments follow.
 KV_CODE_PAGE_SELECTION=(
   "$ROOT/tests/e2e/test_code_page.py" "$ROOT/tests/e2e/test_prompt.py"
   -k "test_code_page or (prompt_texts and (cn or tw))")
-# The sessions of the prefixes of their own (code pages, 144 dpi).
-kv_stop_other_sessions() {
-  local name
-  for name in 936 950 144; do
-    WINEPREFIX="$BUILD/wineprefix-$name" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-  done
-}
-# kv_dpi_tests: the end-to-end tests of a display at 144 dpi, in a Wine
-# session of its own (own prefix, whose LogPixels tools/wine-run sets),
-# stopped afterwards. Needs DISPLAY; extra pytest arguments follow.
-kv_dpi_tests() {
-  local prefix="$BUILD/wineprefix-144" status
-  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  # The session comes up (and restarts at the new DPI) before any test
-  # program starts beside it.
-  KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 "$ROOT/tools/wine-run" cmd /c exit >/dev/null 2>&1
-  env KV_BUILD_ROOT="$BUILD" KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 \
-    "$PY" -m pytest -q -p no:cacheprovider "$ROOT/tests/e2e/test_dpi.py" "$@"
-  status=$?
-  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  return $status
-}
 kv_code_page_tests() {
-  local cp=$1 loc=$2 status
+  local cp=$1 loc=$2
   shift 2
   local prefix="$BUILD/wineprefix-$cp"
-  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  env KV_BUILD_ROOT="$BUILD" KV_WINEPREFIX="$prefix" KV_CODE_PAGE="$cp" LANG="$loc" LC_ALL="$loc" \
-    "$PY" -m pytest -q -p no:cacheprovider "${KV_CODE_PAGE_SELECTION[@]}" "$@"
-  status=$?
-  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1
-  return $status
+  kv_stop_session "$prefix"
+  kv_session_pytest "$prefix" KV_CODE_PAGE="$cp" LANG="$loc" LC_ALL="$loc" -- \
+    "${KV_CODE_PAGE_SELECTION[@]}" "$@"
 }

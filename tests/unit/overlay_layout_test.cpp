@@ -166,6 +166,10 @@ TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
     EXPECT_EQ(s.ArtPercent(), c.art);
     EXPECT_EQ(s.ZoomFactor(), c.zoom);
   }
+  // The resource numbers both programs' artwork sets use.
+  EXPECT_EQ(kv::UiScale{120}.ArtResourceId(1201), 1201);
+  EXPECT_EQ(kv::UiScale{144}.ArtResourceId(1201), 1301);
+  EXPECT_EQ(kv::UiScale{192}.ArtResourceId(205), 405);
   EXPECT_EQ(kv::ScaleLength(5, 144, 96), 8);  // 7.5: halves away from zero
   EXPECT_EQ(kv::ScaleLength(-5, 144, 96), -8);
 
