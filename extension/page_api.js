@@ -91,12 +91,10 @@
     if (!entry || entry.origin !== sender.origin) {
       return fail("unknown-capture", "no capture of this site has that captureId");
     }
-    const target = R.uploadAddress(params.url, sender.url, sender.origin);
-    if (target.error) return fail(target.error, target.message);
     const answer = await Bridge.callHost({
       Command: "Upload",
       UILanguage: language(),
-      PostUrl: target.address,
+      PostUrl: params.address,
       PageUrl: sender.url.split("#")[0],
       FileField: params.fileField,
       FileName: entry.fileName,
@@ -154,6 +152,11 @@
     const checked = R.checkRequest(message);
     if (checked.ignore) return null;
     if (checked.error) return fail(checked.error, checked.message);
+    if (checked.command === "upload") {
+      const target = R.uploadAddress(checked.params.url, sender.url, sender.origin);
+      if (target.error) return fail(target.error, target.message);
+      checked.params.address = target.address;
+    }
     if (!Bridge.claim(checked.command, sender.origin)) {
       return fail("busy", "another capture or upload is under way");
     }

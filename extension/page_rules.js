@@ -242,7 +242,7 @@
   // Base64 text of bytes, built a block at a time (a whole large picture
   // would not fit one call's argument list).
   function bytesToBase64(bytes) {
-    const BLOCK = 0x8000 * 3;
+    const BLOCK = 3 * 4096;
     const parts = [];
     for (let at = 0; at < bytes.length; at += BLOCK) {
       parts.push(btoa(String.fromCharCode.apply(null, bytes.subarray(at, at + BLOCK))));
