@@ -1,19 +1,44 @@
-// The bridge to the capture host: one request per host process over a
-// native port, and the one busy mark that every way of starting a request
+// The bridge to the capture host: one request per host process, and the
+// one busy mark that every way of starting a request
 // (popup, shortcut, web page) goes through.
 "use strict";
 
 (function (global) {
   const P = global.KvProtocol;
 
+  // Requests that last as long as the user (an interactive capture) or a
+  // server (an upload) takes.
+  const LONG_COMMANDS = ["startcapture", "capture", "upload"];
+
+  // While a single message is outstanding, a cheap call every 20 s keeps
+  // the worker from being stopped as idle.
+  const KEEPALIVE_MS = 20000;
+
   // One request to a new host process; resolves to {event} with the host's
   // answer, or to {error} with the browser's text when it gives none (host
   // not registered, ended without answer, answer unreadable...).
-  // A port rather than a single message: while a native port is open the
-  // browser keeps the service worker running, however long the user takes
-  // over an interactive capture (a single call outstanding for more than
-  // five minutes may have the worker stopped).
   function callHost(request) {
+    const long = LONG_COMMANDS.includes(String(request.Command || "").toLowerCase());
+    return long ? callOverPort(request) : callOnce(request);
+  }
+
+  async function callOnce(request) {
+    const timer = setInterval(() => chrome.runtime.getPlatformInfo(() => {}), KEEPALIVE_MS);
+    try {
+      return { event: await chrome.runtime.sendNativeMessage(P.HOST_NAME, request) };
+    } catch (e) {
+      return { error: String((e && e.message) || e) };
+    } finally {
+      clearInterval(timer);
+    }
+  }
+
+  // A native port: while it is open the browser keeps the service worker
+  // running however long the request takes, where a single message
+  // outstanding for more than five minutes may have the worker stopped.
+  // (An answer that is not JSON is dropped by the browser on a port, so it
+  // shows as no answer.)
+  function callOverPort(request) {
     return new Promise((resolve) => {
       let port;
       try {
