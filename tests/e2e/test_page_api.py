@@ -26,9 +26,18 @@ POLICY_FOLDER = Path("/etc/chromium/policies/managed")
 IDLE_LIMIT_S = 30  # the browser stops a service worker idle for this long
 
 
+# A frame that tells its parent, after a while, whether KvCapture announced
+# itself to it.
+FRAME = b"""<!doctype html><script>
+setTimeout(() => parent.postMessage({frame: location.origin,
+    kvcapture: document.documentElement.dataset.kvcapture || null}, "*"), 3000);
+</script>"""
+
+
 def app_pages():
     return {"/index.html": ("text/html; charset=utf-8", SAMPLE.read_bytes()),
-            "/kvcapture-client.js": ("text/javascript", CLIENT.read_bytes())}
+            "/kvcapture-client.js": ("text/javascript", CLIENT.read_bytes()),
+            "/frame.html": ("text/html", FRAME)}
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -213,6 +222,39 @@ def test_site_not_allowed_sees_nothing(sites):
     assert page.evaluate("document.documentElement.dataset.kvcapture") is None
     assert page.evaluate("window.kvMessages") == []
     page.close()
+
+
+@pytest.mark.parametrize("top,frame,announced", [("allowed", "foreign", False),
+                                                 ("foreign", "silent", True)])
+def test_a_frame_counts_as_its_own_origin(sites, top, frame, announced):
+    page = open_app(sites["browser"], sites[top])
+    page.evaluate("""window.frameReports = [];
+        window.addEventListener('message', (e) => e.data.frame && frameReports.push(e.data));
+        document.body.append(Object.assign(document.createElement('iframe'),
+                                           {src: %s}))""" % json.dumps(sites[frame] + "/frame.html"))
+    report = page.wait_for("window.frameReports[0]", timeout=30)
+    assert report == {"frame": sites[frame], "kvcapture": "1.0.0" if announced else None}
+    page.close()
+
+
+def test_options_page_lists_the_sites(sites):
+    """The administrator's sites, fixed; a site the user allowed, with its
+    switch, until the user removes it."""
+    options = sites["browser"].open("options.html")
+    try:
+        options.evaluate("chrome.storage.local.set({pageSites: {'https://mine.test': {silent: true}}})")
+        rows = """[...document.querySelectorAll('#site-rows tr')].map((r) => [r.dataset.origin,
+            r.querySelector('.silent').checked, r.querySelector('.silent').disabled,
+            !!r.querySelector('.revoke')])"""
+        options.wait_for(f"{rows}.length === 3")
+        assert options.evaluate(rows) == [[sites["allowed"], False, False, False],
+                                          [sites["silent"], True, True, False],
+                                          ["https://mine.test", True, False, True]]
+        options.evaluate("document.querySelector('#site-rows tr:last-child .revoke').click()")
+        options.wait_for(f"{rows}.length === 2")
+        assert options.evaluate("chrome.storage.local.get('pageSites')") == {"pageSites": {}}
+    finally:
+        options.close()
 
 
 def test_silent_capture_and_captures_kept_apart_by_site(sites, capture_folder):
