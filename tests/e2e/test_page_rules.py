@@ -19,14 +19,38 @@ ORIGIN = "http://a.test:8080"
 pytestmark = pytest.mark.skipif(NODE is None, reason="node is not installed")
 
 
-def rules(expression, **values):
-    """The JSON value of `expression` with KvPageRules as R and each of
-    `values` bound to its name."""
-    bindings = "".join(f"const {k} = {json.dumps(v)};" for k, v in values.items())
-    script = (f"require({json.dumps(str(RULES))}); const R = globalThis.KvPageRules; {bindings}"
-              f"process.stdout.write(JSON.stringify({expression}));")
-    out = subprocess.run([NODE, "-e", script], check=True, capture_output=True, timeout=30)
-    return json.loads(out.stdout)
+# One node process answers every expression: a line of JSON
+# {expression, values} in, a line of JSON (the value) out.
+SERVER = """
+require(%s);
+const R = globalThis.KvPageRules;
+require("readline").createInterface({input: process.stdin}).on("line", (line) => {
+  const {expression, values} = JSON.parse(line);
+  const value = new Function("R", ...Object.keys(values), "return (" + expression + ");")(
+      R, ...Object.values(values));
+  process.stdout.write(JSON.stringify(value === undefined ? null : value) + "\\n");
+});
+"""
+
+
+@pytest.fixture(scope="module")
+def node():
+    proc = subprocess.Popen([NODE, "-e", SERVER % json.dumps(str(RULES))], stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, text=True)
+    yield proc
+    proc.stdin.close()
+    proc.wait(timeout=10)
+
+
+@pytest.fixture
+def rules(node):
+    """rules(expression, **values): the JSON value of `expression` with
+    KvPageRules as R and each of `values` bound to its name."""
+    def evaluate(expression, **values):
+        node.stdin.write(json.dumps({"expression": expression, "values": values}) + "\n")
+        node.stdin.flush()
+        return json.loads(node.stdout.readline())
+    return evaluate
 
 
 @pytest.mark.parametrize("url,expected", [
@@ -43,7 +67,8 @@ def rules(expression, **values):
     ("http://user:pw@a.test:8080/up", {"error": "bad-request"}),
     ("http://[::1", {"error": "bad-request"}),
 ])
-def test_upload_address_is_resolved_against_the_page_and_kept_to_its_origin(url, expected):
+def test_upload_address_is_resolved_against_the_page_and_kept_to_its_origin(rules, url,
+                                                                          expected):
     got = rules("R.uploadAddress(url, page, origin)", url=url, page=PAGE, origin=ORIGIN)
     assert {k: v for k, v in got.items() if k != "message"} == expected
 
@@ -79,14 +104,14 @@ def test_upload_address_is_resolved_against_the_page_and_kept_to_its_origin(url,
      {"command": "upload", "params": {"captureId": "c", "url": "up", "fileField": "UploadFile",
                                       "postParams": "name=Kv=1\r\nline&n=5&ok=true"}}),
 ])
-def test_requests_are_checked_before_anything_is_sent(request_, expected):
+def test_requests_are_checked_before_anything_is_sent(rules, request_, expected):
     got = rules("R.checkRequest(Object.assign({source: 'kvcapture-page'}, m))", m=request_)
     got.pop("message", None)
     got.pop("id", None)
     assert got == expected
 
 
-def test_policy_entries_are_origins_and_silent_needs_allowed():
+def test_policy_entries_are_origins_and_silent_needs_allowed(rules):
     managed = {"AllowedSites": ["HTTPS://Help.Example.com:443/desk", "file:///x", 7,
                                 "http://a.test:8080"],
                "SilentCaptureSites": ["https://help.example.com", "https://silent.test"]}
@@ -100,7 +125,7 @@ def test_policy_entries_are_origins_and_silent_needs_allowed():
     assert got == [[True, True], [False, False], [True, True], [True, False], [False, False]]
 
 
-def test_picture_size_of_png_and_jpeg():
+def test_picture_size_of_png_and_jpeg(rules):
     sizes = []
     for kind in ["PNG", "JPEG"]:
         out = io.BytesIO()
