@@ -11,7 +11,8 @@
  * Every command resolves to the extension's answer (without "source", "id"
  * and "ok") or rejects with a KvCapture.Error whose `code` is one of
  * not-allowed, busy, canceled, bad-request, host-missing, host-failed,
- * upload-failed, unknown-capture (or not-available from ready()).
+ * upload-failed, unknown-capture, or not-available when the extension does
+ * not announce itself within ready()'s timeout.
  * The extension answers only on sites the user or an administrator allowed:
  * anywhere else ready() rejects after its timeout and nothing else happens.
  */
@@ -74,7 +75,13 @@
     });
   }
 
+  // Requests wait for the extension to have announced itself: before that
+  // it would not take them.
   function send(command, parameters) {
+    return ready().then(function () { return request(command, parameters); });
+  }
+
+  function request(command, parameters) {
     return new Promise(function (resolve, reject) {
       var id = "kv" + Date.now().toString(36) + "-" + (++counter);
       pending[id] = { resolve: resolve, reject: reject };
