@@ -1,18 +1,20 @@
-// Service worker: runs each request of the popup as one native message to
-// the capture host and keeps the outcome in session storage, where the popup
-// finds it (the popup usually closes while the user captures).
+// Service worker: runs each request of the popup as one request to the
+// capture host and keeps the outcome in session storage, where the popup
+// finds it (the popup usually closes while the user captures). Web pages'
+// requests are page_api.js's.
 "use strict";
 
-importScripts("protocol.js", "pictures.js");
+importScripts("protocol.js", "pictures.js", "host_bridge.js", "page_rules.js", "consent.js",
+              "page_api.js");
 
 const P = self.KvProtocol;
-
-// While a request is outstanding, a cheap call every 20 s keeps the worker
-// from being stopped as idle: an interactive capture can take minutes.
-const KEEPALIVE_MS = 20000;
+const Bridge = self.KvHostBridge;
+const { callHost, classifyError } = Bridge;
 
 // A worker that starts afresh has no request outstanding.
-chrome.storage.session.set({ busy: "" });
+chrome.storage.session.set({ busy: "", busySite: "" });
+
+self.KvPageApi.start();
 
 async function loadOptions() {
   const stored = await chrome.storage.local.get(["uploadUrl", "fileField", "extraFields",
@@ -27,29 +29,6 @@ async function loadOptions() {
 
 function language() {
   return P.hostLanguage(chrome.i18n.getMessage("hostLanguage"));
-}
-
-// One native message; resolves to the event, or to {error} when the
-// browser reports a failure (host not registered, ended without answer...).
-async function callHost(request) {
-  const timer = setInterval(() => chrome.runtime.getPlatformInfo(() => {}), KEEPALIVE_MS);
-  try {
-    return { event: await chrome.runtime.sendNativeMessage(P.HOST_NAME, request) };
-  } catch (e) {
-    return { error: String((e && e.message) || e) };
-  } finally {
-    clearInterval(timer);
-  }
-}
-
-// What the browser's error text says about the host: it ended without
-// writing anything (another capture is running, or it was stopped), its
-// answer could not be read (too long, or not a message), or it could not be
-// started at all (not registered, not allowed, missing program).
-function classifyError(message) {
-  if (/exited/i.test(message)) return "noAnswer";
-  if (/communicating|invalid JSON/i.test(message)) return "brokenAnswer";
-  return "hostMissing";
 }
 
 // Kinds of outcome that leave a capture file behind.
@@ -124,25 +103,24 @@ async function carryOut(command, request) {
 // mark is taken away again, so the popup never stays "Capturing..." until
 // the worker restarts.
 async function run(command, extra) {
-  const { busy } = await chrome.storage.session.get("busy");
-  if (busy) return { kind: "busy", command: busy };
-  const built = await buildRequest(command, extra);
-  if (built.error) {
-    const outcome = { kind: "notSent", reason: built.error };
-    await record(command, outcome);
-    return outcome;
-  }
-  await chrome.storage.session.set({ busy: command });
+  if (!Bridge.claim(command, "")) return { kind: "busy", command: Bridge.busyWith().command };
   let outcome;
   try {
+    const built = await buildRequest(command, extra);
+    if (built.error) {
+      outcome = { kind: "notSent", reason: built.error };
+      await record(command, outcome);
+      return outcome;
+    }
     outcome = await carryOut(command, built.request);
     await record(command, outcome);
   } catch (e) {
     const detail = String((e && e.message) || e);
     outcome = { kind: "notRecorded", detail };
-    await chrome.storage.session.set({ busy: "", result: { command, at: Date.now(), ...outcome } })
-      .catch(() => chrome.storage.session.set({ busy: "" }))
+    await chrome.storage.session.set({ result: { command, at: Date.now(), ...outcome } })
       .catch(() => {});
+  } finally {
+    Bridge.release();
   }
   return outcome;
 }
@@ -155,8 +133,10 @@ chrome.commands.onCommand.addListener((name) => {
 
 // {type: "run", command, fields?}: answered at once; the outcome arrives in
 // storage. {type: "runAndWait", ...}: answered with the outcome.
+// Only the extension's own pages may send them.
 chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
   if (!message || (message.type !== "run" && message.type !== "runAndWait")) return false;
+  if (!String(sender.url || "").startsWith(chrome.runtime.getURL(""))) return false;
   const done = run(String(message.command || ""), { fields: message.fields });
   if (message.type === "run") {
     sendResponse({ started: true });

@@ -39,7 +39,8 @@ function describe(result) {
   }
 }
 
-function workingText(command) {
+function workingText(command, site) {
+  if (site) return msg("statusWorkingFor", site);
   return command === "Upload" ? msg("statusUploading") : msg("statusCapturing");
 }
 
@@ -62,7 +63,7 @@ function render(state, picture) {
                          !!capture && ["tooLarge", "captureChanged"].includes(capture.kind));
 
   if (busy) {
-    setStatus("working", workingText(busy), "ok");
+    setStatus("working", workingText(busy, state.busySite), "ok");
   } else if (result) {
     const [text, tone] = describe(result);
     setStatus(result.kind, text, tone);
@@ -120,7 +121,8 @@ let refreshes = 0;
 
 async function refresh() {
   const turn = ++refreshes;
-  const state = await chrome.storage.session.get(["busy", "result", "lastCapture"]);
+  const state = await chrome.storage.session.get(["busy", "busySite", "result",
+                                                    "lastCapture"]);
   const picture = await pictureOf(state.lastCapture);
   if (turn === refreshes) render(state, picture);
 }
@@ -174,6 +176,46 @@ async function showShortcut() {
   note.textContent = keys ? msg("shortcutIs", keys) : msg("shortcutNone");
 }
 
-chrome.action.setBadgeText({ text: "" });
+// The site of the tab the popup was opened on: whether its pages may ask
+// for screenshots. Allowing it also starts the page bridge in the open tab,
+// so the page need not be loaded again.
+async function showSite() {
+  const [tab] = await chrome.tabs.query({ active: true, currentWindow: true }).catch(() => []);
+  const origin = self.KvPageRules.originOf(tab && tab.url);
+  if (!origin) return;
+  const { pageSites } = await chrome.storage.local.get("pageSites");
+  const managed = await chrome.storage.managed.get(["AllowedSites", "SilentCaptureSites"])
+    .catch(() => ({}));
+  const rights = self.KvPageRules.rightsOf(origin, pageSites || {}, managed);
+  const box = document.getElementById("site-box");
+  const check = document.getElementById("site-allowed");
+  box.hidden = false;
+  box.dataset.origin = origin;
+  document.getElementById("site-allowed-label").textContent = msg("allowSite", origin);
+  check.checked = rights.allowed;
+  check.disabled = rights.managed;
+  document.getElementById("site-note").textContent = rights.managed ? msg("siteManaged") : "";
+  check.addEventListener("change", async () => {
+    const { pageSites: now } = await chrome.storage.local.get("pageSites");
+    const sites = Object.assign({}, now || {});
+    if (check.checked) {
+      sites[origin] = { silent: !!(sites[origin] && sites[origin].silent) };
+    } else {
+      delete sites[origin];
+    }
+    await chrome.storage.local.set({ pageSites: sites });
+    if (check.checked) {
+      chrome.scripting.executeScript({ target: { tabId: tab.id, allFrames: true },
+                                       files: ["content/page_bridge.js"] }).catch(() => {});
+    }
+  });
+}
+
+// The badge's mark of a new capture is seen now; a badge naming the site of
+// a capture under way stays.
+chrome.storage.session.get("busySite").then((state) => {
+  if (!state.busySite) chrome.action.setBadgeText({ text: "" });
+});
 showShortcut();
+showSite();
 refresh();

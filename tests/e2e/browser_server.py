@@ -1,5 +1,5 @@
 """A local HTTP server for the browser tests and the demo: takes uploads of
-the capture and answers them.
+the capture and answers them, and serves the pages given to it.
 
 Listens on 127.0.0.1 only, on a free port, in a background thread. Every POST
 is kept (path, headers, body); the answer is a fixed body or one computed
@@ -46,14 +46,27 @@ class Upload:
 
 
 class UploadServer:
-    """answer: bytes, or a function of the Upload giving bytes."""
+    """answer: bytes, or a function of the Upload giving bytes; pages: {path
+    without query: (content type, bytes)} answered to GET."""
 
-    def __init__(self, answer=b"stored"):
+    def __init__(self, answer=b"stored", pages=None):
         self.answer = answer
         self.uploads = []
+        self.pages = dict(pages or {})
         server = self
 
         class Handler(BaseHTTPRequestHandler):
+            def do_GET(self):
+                page = server.pages.get(self.path.split("?")[0])
+                if page is None:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", page[0])
+                self.send_header("Content-Length", str(len(page[1])))
+                self.end_headers()
+                self.wfile.write(page[1])
+
             def do_POST(self):
                 size = int(self.headers.get("Content-Length") or 0)
                 body = self.rfile.read(min(size, MAX_BODY))

@@ -613,7 +613,9 @@ def test_release_folder_has_what_a_user_copies():
             "unregister-host.cmd", "INSTALL.txt", "extension"} <= names
     if (WIN32 / "KvCaptureCrxInstall.exe").exists():
         assert "KvCaptureCrxInstall.exe" in names
-    for name in names - {"extension"}:
+    client = REPO / "client" / "kvcapture-client.js"
+    assert (release / client.name).read_bytes() == client.read_bytes()
+    for name in names - {"extension", client.name}:
         assert (release / name).read_bytes() == (WIN32 / name).read_bytes(), name
     assert (release / "KvCaptureExt.exe").read_bytes()[:2] == b"MZ"
     install = (release / "INSTALL.txt").read_bytes()
