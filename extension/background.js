@@ -98,6 +98,17 @@ async function carryOut(command, request) {
   return outcome;
 }
 
+// Resolves once the toolbar popup is closed (it closes itself when it
+// starts a capture, which must not show it), or after 1 s.
+async function popupClosed() {
+  if (!chrome.runtime.getContexts) return;
+  for (let waited = 0; waited < 1000; waited += 50) {
+    const open = await chrome.runtime.getContexts({ contextTypes: ["POPUP"] }).catch(() => []);
+    if (!open.length) return;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+}
+
 // Runs one command; returns the outcome that was recorded. Whatever
 // happens on the way (a failing call, a storage write refused), the busy
 // mark is taken away again, so the popup never stays "Capturing..." until
@@ -112,6 +123,7 @@ async function run(command, extra) {
       await record(command, outcome);
       return outcome;
     }
+    if (command !== "Upload") await popupClosed();
     outcome = await carryOut(command, built.request);
     await record(command, outcome);
   } catch (e) {

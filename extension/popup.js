@@ -155,9 +155,22 @@ async function copyPicture() {
 
 document.getElementById("copy-picture").addEventListener("click", copyPicture);
 
+// True when this page is the toolbar button's popup (not the same page
+// opened in a tab).
+function isToolbarPopup() {
+  try {
+    return chrome.extension.getViews({ type: "popup" }).includes(window);
+  } catch (e) {
+    return false;
+  }
+}
+
 for (const [id, command] of Object.entries(BUTTONS)) {
   document.getElementById(id).addEventListener("click", () => {
     chrome.runtime.sendMessage({ type: "run", command });
+    // A capture reads the screen, and an open popup would be in the
+    // picture: the popup closes itself (the worker waits until it is gone).
+    if (command !== "Upload" && isToolbarPopup()) window.close();
   });
 }
 
