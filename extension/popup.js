@@ -10,13 +10,17 @@ const BUTTONS = {
   "start-capture": "StartCapture",
   "capture-minimized": "Capture",
   "capture-screen": "CaptureScreen",
+  "whole-page": "WholePage",
   "upload": "Upload",
 };
 
 // Status text and tone for each kind of outcome.
 function describe(result) {
   switch (result.kind) {
-    case "captured": return [msg("resultCaptured"), "ok"];
+    case "captured":
+      if (result.truncated) return [msg("resultPageCutShort", String(result.height)), "warning"];
+      return [msg("resultCaptured"), "ok"];
+    case "pageFailed": return [msg("resultPageFailed", result.detail || ""), "error"];
     case "tooLarge": return [msg("resultTooLarge"), "warning"];
     case "captureChanged": return [msg("resultCaptureChanged"), "warning"];
     case "noPicture": return [msg("resultNoPicture"), "error"];
@@ -40,6 +44,7 @@ function describe(result) {
 }
 
 function workingText(command) {
+  if (command === "WholePage") return msg("statusCapturingPage");
   return command === "Upload" ? msg("statusUploading") : msg("statusCapturing");
 }
 
@@ -153,9 +158,16 @@ async function copyPicture() {
 
 document.getElementById("copy-picture").addEventListener("click", copyPicture);
 
+// The tab the popup was opened over: the one a whole-page capture takes.
+async function pageTabId() {
+  const [tab] = await chrome.tabs.query({ active: true, currentWindow: true });
+  return tab ? tab.id : undefined;
+}
+
 for (const [id, command] of Object.entries(BUTTONS)) {
-  document.getElementById(id).addEventListener("click", () => {
-    chrome.runtime.sendMessage({ type: "run", command });
+  document.getElementById(id).addEventListener("click", async () => {
+    const tabId = command === "WholePage" ? await pageTabId() : undefined;
+    chrome.runtime.sendMessage({ type: "run", command, tabId });
   });
 }
 
