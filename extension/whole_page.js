@@ -124,66 +124,61 @@
     }
   }
 
-  // Scroll positions of the tiles: a screen apart, the last one at the end.
-  function tilePositions(screen, total, height) {
-    const positions = [];
-    for (let y = 0; ; y += screen) {
-      const last = y + screen >= height;
-      positions.push(last ? Math.max(0, Math.min(y, total - screen)) : y);
-      if (last) return positions;
-    }
+  // Which fixed elements a tile shows: a page cut short has no bottom edge
+  // in the picture, so its bottom fixed elements (a footer) stay hidden.
+  function roleOf(first, last, truncated) {
+    const end = last && !truncated;
+    if (first) return end ? "only" : "first";
+    return end ? "last" : "middle";
   }
 
-  // A page cut short has no bottom edge in the picture: its bottom fixed
-  // elements (a footer) stay hidden.
-  function roleOf(index, count, truncated) {
-    if (count === 1) return truncated ? "first" : "only";
-    if (index === 0) return "first";
-    return index === count - 1 && !truncated ? "last" : "middle";
-  }
-
-  // Takes the tiles and draws them into one canvas.
+  // Takes the page a screen at a time from the top and draws each screen's
+  // new rows into one canvas. Every tile reports where it really scrolled
+  // to and how tall the screen is then (a bar of the browser may come or go
+  // meanwhile).
   async function stitch(current, page, options) {
-    const first = await step(current, "showTile", { y: 0, role: "first" });
+    const whole = page.total <= page.height;
+    let view = await step(current, "showTile", { y: 0, role: whole ? "only" : "first" });
     let bitmap = await captureScreen(current);
     // Device pixels per CSS pixel as the browser really captured them
     // (zoom and display scaling included).
-    const scale = bitmap.width / page.viewportWidth;
+    const scale = bitmap.width / view.viewportWidth;
     const D = (v) => Math.round(v * scale);
-    const width = D(page.width);
-    if (width < 1 || page.height < 1) throw failure("failed", "nothing to capture");
+    const width = D(view.width);
+    if (width < 1 || view.height < 1) throw failure("failed", "nothing to capture");
     const maxHeight = Math.min(MAX_HEIGHT, Math.floor(MAX_PIXELS / width));
     const limit = Math.floor(maxHeight / scale);
-    const truncated = page.total > limit;
-    const cssHeight = Math.min(page.total, limit);
+    const truncated = view.total > limit;
+    const cssHeight = Math.min(view.total, limit);
     const height = Math.min(D(cssHeight), maxHeight);
     const canvas = new OffscreenCanvas(width, height);
     const context = canvas.getContext("2d");
-    const positions = tilePositions(page.height, page.total, cssHeight);
     let done = 0;  // CSS pixels of the page drawn so far
-    for (let i = 0; i < positions.length && done < cssHeight; i++) {
-      progress(options, 0.1 + 0.8 * (i / positions.length));
-      let shown = first;
-      // The first screen, taken to learn the scale, serves as the first
-      // tile unless it is the only one (which shows every fixed element).
-      if (i > 0 || positions.length === 1) {
+    for (let first = true; ; first = false) {
+      // The last screen is drawn whole, over rows the one before drew: its
+      // bottom fixed elements (a footer) cover the end of the page there.
+      let from = done;
+      if (!first) {
         bitmap.close();
-        shown = await step(current, "showTile",
-                           { y: positions[i], role: roleOf(i, positions.length, truncated) });
+        progress(options, 0.1 + 0.8 * (done / cssHeight));
+        const last = done + view.height >= cssHeight;
+        const y = last ? Math.max(0, Math.min(done, view.total - view.height)) : done;
+        const role = roleOf(false, last, truncated);
+        view = await step(current, "showTile", { y, role });
         bitmap = await captureScreen(current);
+        if (role === "last") from = Math.min(done, Math.max(0, view.y));
       }
-      const y = shown.y;
-      const end = Math.min(y + page.height, cssHeight);
-      if (end > done) {
-        const top = D(done);
-        const bottom = Math.min(D(end), height);
-        const sourceTop = D(page.top) + top - D(y);
-        const rows = Math.min(bottom - top, bitmap.height - sourceTop);
-        if (rows > 0) {
-          context.drawImage(bitmap, D(page.left), sourceTop, width, rows, 0, top, width, rows);
-        }
-        done = end;
+      const end = Math.min(view.y + view.height, cssHeight);
+      if (end <= done) throw failure("failed", "the page did not scroll");
+      const top = D(from);
+      const bottom = Math.min(D(end), height);
+      const sourceTop = D(view.top) + top - D(view.y);
+      const rows = Math.min(bottom - top, bitmap.height - sourceTop);
+      if (rows > 0) {
+        context.drawImage(bitmap, D(view.left), sourceTop, width, rows, 0, top, width, rows);
       }
+      done = end;
+      if (done >= cssHeight) break;
     }
     bitmap.close();
     return { canvas, width, height, truncated };
@@ -290,5 +285,5 @@
     if (job && !job.stopped) job.stopped = "canceled";
   }
 
-  global.KvWholePage = { capture, cancel, tilePositions };
+  global.KvWholePage = { capture, cancel };
 })(typeof self !== "undefined" ? self : globalThis);

@@ -14,6 +14,7 @@
 //   showTile({y, role}) scrolls to `y` and shows the fixed elements that
 //                      belong to a tile of that role ("only", "first",
 //                      "middle", "last"); reports where it really scrolled to
+//                      and the geometry at that moment
 //   restore()          scroll positions, styles and hidden elements as they
 //                      were; also run by itself when the worker goes quiet
 "use strict";
@@ -252,7 +253,7 @@
     await painted();
     await sleep(30);
     await painted();
-    return answer({ y: scrolledTo() });
+    return answer(Object.assign(geometry(), { y: scrolledTo() }));
   }
 
   function restore() {

@@ -74,9 +74,13 @@ h2.mid { position: sticky; top: 60px; height: 30px; margin: 0; background: rgb(0
 footer { position: fixed; left: 0; right: 0; bottom: 0; height: 40px; background: rgb(0, 0, 255); }
 </style></head><body><header></header><main id="rows"></main><footer></footer>
 <script>%s
-const count = Math.ceil((6 * innerHeight - 130) / 50);
-addRows(document.getElementById("rows"), count, Math.floor(count / 2));
-document.body.dataset.rows = count;
+// A new window may not have its size yet when the page loads.
+(function build() {
+  if (!innerHeight) return requestAnimationFrame(build);
+  const count = Math.ceil((6 * innerHeight - 130) / 50);
+  addRows(document.getElementById("rows"), count, Math.floor(count / 2));
+  document.body.dataset.rows = count;
+})();
 </script></body></html>""" % ROWS_SCRIPT
 
 # Images that load only when they come near the screen: the browser's own
@@ -215,7 +219,7 @@ def open_page(browser, url):
     target = cdp.call("Target.createTarget", {"url": url, "newWindow": True})["targetId"]
     session = cdp.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
     page = Page(cdp, target, session)
-    page.wait_for("document.readyState === 'complete'")
+    page.wait_for("location.href === %s && document.readyState === 'complete'" % json.dumps(url))
     return page
 
 
@@ -252,6 +256,7 @@ def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup,
     url = server.url("/tall")
     page = open_page(browser, url)
     try:
+        page.wait_for("document.body.dataset.rows")
         page.evaluate("window.scrollTo(0, 777)")
         before = page_state(page)
         geometry = page.evaluate("""({rows: +document.body.dataset.rows, width:
@@ -326,6 +331,7 @@ def test_escape_on_the_page_cancels_and_puts_the_page_back(browser, popup, serve
     url = server.url("/tall")
     page = open_page(browser, url)
     try:
+        page.wait_for("document.body.dataset.rows")
         page.evaluate("window.scrollTo(0, 555)")
         before = page_state(page)
         popup.evaluate("chrome.runtime.sendMessage({type: 'run', command: 'WholePage', tabId: %d})"
