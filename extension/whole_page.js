@@ -168,7 +168,10 @@
         bitmap = await captureScreen(current);
         if (role === "last") from = Math.min(done, Math.max(0, view.y));
       }
-      const end = Math.min(view.y + view.height, cssHeight);
+      // Scrolled as far as it goes, the screen shows the end of the page,
+      // also when its height in CSS pixels is not whole (at a zoom).
+      const atEnd = view.y + view.height >= view.total - 1;
+      const end = atEnd ? cssHeight : Math.min(view.y + view.height, cssHeight);
       if (end <= done) throw failure("failed", "the page did not scroll");
       const top = D(from);
       const bottom = Math.min(D(end), height);

@@ -251,35 +251,40 @@ def picture_of(popup, outcome, capture_folder):
     return Image.open(io.BytesIO(data)).convert("RGB")
 
 
+@pytest.mark.parametrize("zoom", [1, 2])
 def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup, server,
-                                                                 capture_folder):
+                                                                 capture_folder, zoom):
+    """At the browser's zoom of 200 % every CSS pixel is two pixels of the
+    picture, as on a display of twice the density."""
     url = server.url("/tall")
     page = open_page(browser, url)
     try:
         page.wait_for("document.body.dataset.rows")
+        tab = tab_id(popup, url)
+        popup.evaluate("chrome.tabs.setZoom(%d, %d)" % (tab, zoom))
+        page.wait_for("devicePixelRatio === %d" % zoom)
         page.evaluate("window.scrollTo(0, 777)")
         before = page_state(page)
         geometry = page.evaluate("""({rows: +document.body.dataset.rows, width:
             document.documentElement.clientWidth, height: document.documentElement.scrollHeight,
-            screen: innerHeight, ratio: devicePixelRatio})""")
-        outcome = capture_whole_page(popup, tab_id(popup, url))
+            screen: innerHeight})""")
+        outcome = capture_whole_page(popup, tab)
         assert outcome["kind"] == "captured", outcome
         image = picture_of(popup, outcome, capture_folder)
         assert page_state(page) == before
     finally:
         page.close()
-    assert geometry["ratio"] == 1
     assert geometry["height"] >= 6 * geometry["screen"]
-    assert image.size == (geometry["width"], geometry["height"])
+    assert image.size == (geometry["width"] * zoom, geometry["height"] * zoom)
     assert not outcome["truncated"]
     rows = geometry["rows"]
     mid_after = rows // 2
-    expected = [("header", 60)]
+    expected = [("header", 60 * zoom)]
     for i in range(rows):
-        expected.append((f"row{i}", ROW_HEIGHT))
+        expected.append((f"row{i}", ROW_HEIGHT * zoom))
         if i == mid_after:
-            expected.append(("mid", 30))
-    expected.append(("footer", 40))
+            expected.append(("mid", 30 * zoom))
+    expected.append(("footer", 40 * zoom))
     assert bands(image, 10) == expected
     assert bands(image, image.width - 1) == expected
 
