@@ -144,7 +144,8 @@ async function carryOutWholePage(tabId) {
       return outcome.kind === "unknown" || outcome.kind === "noAnswer" ? outcome
         : { kind: "refused" };
     }
-    return { kind: "pageFailed", reason: e.kind || "failed", detail: e.detail || String(e) };
+    return { kind: "pageFailed", reason: e.kind || "failed",
+             detail: e.detail || e.kind || String(e) };
   }
   return keepPicture({ kind: "captured", path: page.captureFile, type: page.type,
                        bytes: page.bytes, width: page.width, height: page.height,

@@ -94,6 +94,7 @@
     const value = results && results[0] && results[0].result;
     // A new document in the tab (navigation) has no content script.
     if (!value || value.gone) throw failure("tabClosed", "the page changed");
+    if (value.lost) throw failure("failed", "the page was put back meanwhile");
     if (value.cancelled && name !== "restore") current.stopped = "canceled";
     checkCancelled(current);
     return value;

@@ -229,7 +229,11 @@
                                   devicePixelRatio: window.devicePixelRatio }, geometry()));
   }
 
+  // After the page put itself back, the worker's later steps find nothing.
+  const LOST = { lost: true };
+
   async function loadAll({ limit }) {
+    if (!state) return LOST;
     touch();
     const end = Date.now() + LOAD_PASS_MS;
     for (let y = 0; !state.cancelled; y += Math.max(1, geometry().height)) {
@@ -246,6 +250,7 @@
   }
 
   async function showTile({ y, role }) {
+    if (!state) return LOST;
     touch();
     findPinned();
     showPinned(role);
