@@ -351,3 +351,13 @@ def test_escape_on_the_page_cancels_and_puts_the_page_back(browser, popup, serve
         assert page_state(page) == before
     finally:
         page.close()
+
+
+def test_a_page_that_cannot_be_scripted_is_reported(browser, popup):
+    """The extension's own pages, like the browser's, refuse scripts: the
+    capture says so, writes nothing and leaves no progress in the badge."""
+    tab = popup.evaluate("chrome.tabs.getCurrent().then((t) => t.id)")
+    outcome = capture_whole_page(popup, tab)
+    assert outcome["kind"] == "pageFailed" and outcome["reason"] == "notCapturable", outcome
+    assert wait_status(popup, "pageFailed")["tone"] == "error"
+    assert popup.evaluate("chrome.action.getBadgeText({})") == ""
