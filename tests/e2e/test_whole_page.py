@@ -23,7 +23,7 @@ ROW_HEIGHT = 50
 
 
 def row_colour(i):
-    return (10 + 2 * i, 200 - 2 * i, 128)
+    return (i % 256, 10 + i // 256, 128)
 
 
 def colour_name(colour):
@@ -31,8 +31,8 @@ def colour_name(colour):
     if colour in names:
         return names[colour]
     r, g, b = colour
-    i = (r - 10) // 2
-    return f"row{i}" if row_colour(i) == colour else f"?{colour}"
+    i = (g - 10) * 256 + r
+    return f"row{i}" if i >= 0 and row_colour(i) == colour else f"?{colour}"
 
 
 def bands(image, x):
@@ -48,7 +48,7 @@ def bands(image, x):
 
 
 ROWS_SCRIPT = """
-function rowColour(i) { return `rgb(${10 + 2 * i}, ${200 - 2 * i}, 128)`; }
+function rowColour(i) { return `rgb(${i % 256}, ${10 + Math.floor(i / 256)}, 128)`; }
 function addRows(parent, count, headingAfter) {
   for (let i = 0; i < count; i++) {
     const row = document.createElement("div");
@@ -77,7 +77,8 @@ footer { position: fixed; left: 0; right: 0; bottom: 0; height: 40px; background
 // A new window may not have its size yet when the page loads.
 (function build() {
   if (!innerHeight) return requestAnimationFrame(build);
-  const count = Math.ceil((6 * innerHeight - 130) / 50);
+  const count = +new URLSearchParams(location.search).get("rows") ||
+                Math.ceil((6 * innerHeight - 130) / 50);
   addRows(document.getElementById("rows"), count, Math.floor(count / 2));
   document.body.dataset.rows = count;
 })();
@@ -144,8 +145,9 @@ class PageServer:
 
         class Handler(BaseHTTPRequestHandler):
             def do_GET(self):
-                if self.path in pages:
-                    body, kind = pages[self.path].encode(), "text/html; charset=utf-8"
+                path = self.path.split("?")[0]
+                if path in pages:
+                    body, kind = pages[path].encode(), "text/html; charset=utf-8"
                 elif self.path.startswith("/img/"):
                     time.sleep(0.3)
                     body = solid_png(image_colour(int(self.path[5:].split(".")[0])))
@@ -251,6 +253,27 @@ def picture_of(popup, outcome, capture_folder):
     return Image.open(io.BytesIO(data)).convert("RGB")
 
 
+def tall_page_bands(rows, zoom=1):
+    expected = [("header", 60 * zoom)]
+    for i in range(rows):
+        expected.append((f"row{i}", ROW_HEIGHT * zoom))
+        if i == rows // 2:
+            expected.append(("mid", 30 * zoom))
+    expected.append(("footer", 40 * zoom))
+    return expected
+
+
+def cut(expected, height):
+    """The bands of the first `height` pixels."""
+    kept, y = [], 0
+    for name, size in expected:
+        if y >= height:
+            break
+        kept.append((name, min(size, height - y)))
+        y += size
+    return kept
+
+
 @pytest.mark.parametrize("zoom", [1, 2])
 def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup, server,
                                                                  capture_folder, zoom):
@@ -277,16 +300,33 @@ def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup,
     assert geometry["height"] >= 6 * geometry["screen"]
     assert image.size == (geometry["width"] * zoom, geometry["height"] * zoom)
     assert not outcome["truncated"]
-    rows = geometry["rows"]
-    mid_after = rows // 2
-    expected = [("header", 60 * zoom)]
-    for i in range(rows):
-        expected.append((f"row{i}", ROW_HEIGHT * zoom))
-        if i == mid_after:
-            expected.append(("mid", 30 * zoom))
-    expected.append(("footer", 40 * zoom))
+    expected = tall_page_bands(geometry["rows"], zoom)
     assert bands(image, 10) == expected
     assert bands(image, image.width - 1) == expected
+
+
+def test_page_taller_than_a_picture_gives_its_first_32767_pixels(browser, popup, server,
+                                                                capture_folder):
+    """800 rows, 40,130 pixels: in a window 4,000 pixels tall (few screens
+    to take) the picture ends at 32,767 pixels, without the footer, and the
+    popup says that it is cut short."""
+    url = server.url("/tall?rows=800")
+    page = open_page(browser, url)
+    try:
+        window = browser.cdp.call("Browser.getWindowForTarget",
+                                  {"targetId": page.target_id})["windowId"]
+        browser.cdp.call("Browser.setWindowBounds",
+                         {"windowId": window, "bounds": {"width": 800, "height": 4100}})
+        page.wait_for("innerHeight > 3500 && document.body.dataset.rows")
+        outcome = capture_whole_page(popup, tab_id(popup, url))
+        assert outcome["kind"] == "captured", outcome
+        image = picture_of(popup, outcome, capture_folder)
+    finally:
+        page.close()
+    assert outcome["truncated"] and image.height == 32767
+    assert bands(image, 10) == cut(tall_page_bands(800), 32767)
+    text = wait_status(popup, "captured")
+    assert text["tone"] == "warning" and "32767" in text["text"]
 
 
 def test_lazy_images_are_all_loaded(browser, popup, server, capture_folder):
