@@ -281,6 +281,7 @@ def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup,
     picture, as on a display of twice the density."""
     url = server.url("/tall")
     page = open_page(browser, url)
+    tab = None
     try:
         page.wait_for("document.body.dataset.rows")
         tab = tab_id(popup, url)
@@ -296,6 +297,9 @@ def test_tall_page_every_row_once_header_at_top_footer_at_bottom(browser, popup,
         image = picture_of(popup, outcome, capture_folder)
         assert page_state(page) == before
     finally:
+        # The zoom holds for the whole site, the later tests' pages too.
+        if tab is not None:
+            popup.evaluate("chrome.tabs.setZoom(%d, 0)" % tab)
         page.close()
     assert geometry["height"] >= 6 * geometry["screen"]
     assert image.size == (geometry["width"] * zoom, geometry["height"] * zoom)
