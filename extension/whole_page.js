@@ -174,6 +174,8 @@
       const atEnd = view.y + view.height >= view.total - 1;
       const end = atEnd ? cssHeight : Math.min(view.y + view.height, cssHeight);
       if (end <= done) throw failure("failed", "the page did not scroll");
+      // A screen that starts below the rows drawn so far would leave a gap.
+      if (view.y > from + 1) throw failure("failed", "the page scrolled past a part of itself");
       const top = D(from);
       const bottom = Math.min(D(end), height);
       const sourceTop = D(view.top) + top - D(view.y);

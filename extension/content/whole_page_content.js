@@ -74,7 +74,10 @@
   const HIDDEN = { visibility: "hidden", opacity: "0" };
   const UNSTUCK = { position: "relative", top: "auto", bottom: "auto", left: "auto",
                     right: "auto" };
-  const ALL_PROPERTIES = [...Object.keys(HIDDEN), ...Object.keys(UNSTUCK)];
+  // Snap points would move the screens off the positions asked for.
+  const UNSNAPPED = { "scroll-snap-type": "none" };
+  const ALL_PROPERTIES = [...Object.keys(HIDDEN), ...Object.keys(UNSTUCK),
+                          ...Object.keys(UNSNAPPED)];
 
   function viewportOverflow() {
     const html = getComputedStyle(document.documentElement).overflowY;
@@ -224,6 +227,8 @@
     };
     window.addEventListener("keydown", onKey, true);
     touch();
+    setStyles(scroller, UNSNAPPED);
+    if (state.isDocument && document.body) setStyles(document.body, UNSNAPPED);
     findPinned();
     return answer(Object.assign({ innerScroller: !state.isDocument,
                                   devicePixelRatio: window.devicePixelRatio }, geometry()));

@@ -398,10 +398,11 @@ def test_escape_on_the_page_cancels_and_puts_the_page_back(browser, popup, serve
 
 
 def test_a_page_that_cannot_be_scripted_is_reported(browser, popup):
-    """The extension's own pages, like the browser's, refuse scripts: the
-    capture says so, writes nothing and leaves no progress in the badge."""
-    tab = popup.evaluate("chrome.tabs.getCurrent().then((t) => t.id)")
-    outcome = capture_whole_page(popup, tab)
-    assert outcome["kind"] == "pageFailed" and outcome["reason"] == "notCapturable", outcome
+    """The popup's button takes the tab in front of its window, here the
+    popup's own page: the extension's pages, like the browser's, refuse
+    scripts. The capture says so and leaves no progress in the badge."""
+    popup.evaluate("document.getElementById('whole-page').click()")
     assert wait_status(popup, "pageFailed")["tone"] == "error"
+    outcome = popup.evaluate("chrome.storage.session.get('result').then((r) => r.result)")
+    assert outcome["command"] == "WholePage" and outcome["reason"] == "notCapturable", outcome
     assert popup.evaluate("chrome.action.getBadgeText({})") == ""
