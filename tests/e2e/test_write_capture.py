@@ -33,6 +33,7 @@ def folder(capture_folder):
     return windows, linux
 
 
+@pytest.mark.win32
 def test_pieces_in_order_replace_the_file_only_with_the_last(folder):
     windows, linux = folder
     pieces = [(0, KNOWN[:PIECE]), (PIECE, KNOWN[PIECE:2 * PIECE]), (2 * PIECE, KNOWN[2 * PIECE:])]
