@@ -406,3 +406,17 @@ def test_a_page_that_cannot_be_scripted_is_reported(browser, popup):
     outcome = popup.evaluate("chrome.storage.session.get('result').then((r) => r.result)")
     assert outcome["command"] == "WholePage" and outcome["reason"] == "notCapturable", outcome
     assert popup.evaluate("chrome.action.getBadgeText({})") == ""
+
+
+def test_closing_the_tab_during_the_capture_ends_it(browser, popup, server):
+    url = server.url("/tall")
+    page = open_page(browser, url)
+    page.wait_for("document.body.dataset.rows")
+    popup.evaluate("chrome.runtime.sendMessage({type: 'run', command: 'WholePage', tabId: %d})"
+                   % tab_id(popup, url))
+    page.wait_for("document.querySelector('header').style.position === 'relative'")
+    page.close()
+    wait_status(popup, "canceled")
+    assert popup.evaluate("chrome.action.getBadgeText({})") == ""
+    # Nothing is left running: the next capture starts.
+    assert popup.evaluate("chrome.storage.session.get('busy').then((s) => s.busy)") == ""
