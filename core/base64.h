@@ -21,4 +21,15 @@ size_t Base64EncodedSize(size_t size);
 char* Base64EncodeTo(char* out, const uint8_t* data, size_t size, const char* lineBreak,
                      size_t lineBreakLength);
 
+// Bytes of Base64 text in Base64Encode's form: the standard alphabet, "="
+// padding only at the end, CR LF line breaks anywhere between characters
+// (optional, so text without breaks is read too). False, with `*out`
+// untouched, for any other character, a stray "=", a group cut short, or
+// bits set in the padding.
+bool Base64Decode(const std::string& text, std::string* out);
+
+// Bytes that Base64Decode gives at most for `text` (its characters but
+// CR and LF, three quarters of them); no text is read past that count.
+size_t Base64DecodedSizeBound(const std::string& text);
+
 }  // namespace kv

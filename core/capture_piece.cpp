@@ -15,4 +15,20 @@ std::string PieceDescription(const FilePiece& piece) {
          std::to_string(piece.total);
 }
 
+PieceWrite PlanPieceWrite(uint64_t offset, uint64_t length, bool partialExists,
+                          uint64_t partialSize) {
+  if (length > kMaxPieceBytes) return PieceWrite::kRefused;
+  if (offset == 0) return PieceWrite::kStartAnew;
+  if (!partialExists || offset != partialSize) return PieceWrite::kRefused;
+  if (offset > kMaxWrittenCaptureBytes || length > kMaxWrittenCaptureBytes - offset)
+    return PieceWrite::kRefused;
+  return PieceWrite::kAppend;
+}
+
+std::string PartialCapturePath(const std::string& capturePath, size_t bufferSize) {
+  const char kSuffix[] = ".part";
+  if (capturePath.empty() || capturePath.size() + sizeof kSuffix > bufferSize) return std::string();
+  return capturePath + kSuffix;
+}
+
 }  // namespace kv

@@ -176,6 +176,13 @@ ParseOutcome ParseRequestText(const std::string& utf8Text, RequestFields* fields
       f.hasWinName = true;
     }
     if (auto v = Member(root, "Offset")) f.offset = ToOffset(*v);
+    // Base64 is ASCII in every code page: taken without conversion, and
+    // only as text (a number would pass for Base64 digits).
+    if (auto v = Member(root, "Data")) {
+      if (!v->is_string()) throw Rejected{};
+      f.data = v->get<std::string>();
+    }
+    if (auto v = Member(root, "Last")) f.last = ToBool(*v);
   } catch (const Rejected&) {
     return ParseOutcome::kRejected;
   }

@@ -27,7 +27,9 @@ struct RequestFields {
   int32_t captureWinIndex = 0;
   bool hasWinName = false;  // "WinName" present and not null
   std::string winName;
-  uint32_t offset = 0;  // "Offset": where "ReadCapture" starts reading
+  uint32_t offset = 0;  // "Offset": where "ReadCapture" reads, "WriteCapture" writes
+  std::string data;     // "Data": Base64 text of a "WriteCapture" piece, as sent
+  bool last = false;    // "Last": the piece completes the file
 };
 
 // Converts UTF-8 text to the host's ANSI code page.

@@ -5,7 +5,7 @@
 "use strict";
 
 importScripts("protocol.js", "pictures.js", "host_bridge.js", "page_rules.js", "consent.js",
-              "page_api.js");
+              "whole_page.js", "page_api.js");
 
 const P = self.KvProtocol;
 const Bridge = self.KvHostBridge;
@@ -109,6 +109,39 @@ async function popupClosed() {
   }
 }
 
+// The whole page of a tab (the active tab of the last focused window when
+// none is named), written into the capture file as any capture.
+const WHOLE_PAGE = "WholePage";
+
+async function carryOutWholePage(tabId) {
+  if (tabId === undefined || tabId === null) {
+    const [tab] = await chrome.tabs.query({ active: true, lastFocusedWindow: true });
+    tabId = tab && tab.id;
+  }
+  const options = await loadOptions();
+  const type = options.imageFormat === "jpg" ? "image/jpeg" : "image/png";
+  let page;
+  try {
+    page = await self.KvWholePage.capture(tabId, {
+      fileName: P.fileNameFor(options.imageFormat), type, call: callHost });
+  } catch (e) {
+    if (e.kind === "canceled" || e.kind === "tabClosed") return { kind: "canceled" };
+    if (e.kind === "busy") return { kind: "busy", command: WHOLE_PAGE };
+    if (e.kind === "host") {
+      const answer = e.answer || {};
+      if (answer.error) return { kind: classifyError(answer.error), detail: answer.error };
+      const outcome = P.interpretEvent(answer.event, WHOLE_PAGE);
+      return outcome.kind === "unknown" || outcome.kind === "noAnswer" ? outcome
+        : { kind: "refused" };
+    }
+    return { kind: "pageFailed", reason: e.kind || "failed",
+             detail: e.detail || e.kind || String(e) };
+  }
+  return keepPicture({ kind: "captured", path: page.captureFile, type: page.type,
+                       bytes: page.bytes, width: page.width, height: page.height,
+                       truncated: page.truncated });
+}
+
 // Runs one command; returns the outcome that was recorded. Whatever
 // happens on the way (a failing call, a storage write refused), the busy
 // mark is taken away again, so the popup never stays "Capturing..." until
@@ -123,8 +156,9 @@ async function run(command, extra) {
       await record(command, outcome);
       return outcome;
     }
-    if (command !== "Upload") await popupClosed();
-    outcome = await carryOut(command, built.request);
+    if (command !== "Upload" && command !== WHOLE_PAGE) await popupClosed();
+    outcome = command === WHOLE_PAGE ? await carryOutWholePage(extra && extra.tabId)
+      : await carryOut(command, built.request);
     await record(command, outcome);
   } catch (e) {
     const detail = String((e && e.message) || e);
@@ -137,10 +171,11 @@ async function run(command, extra) {
   return outcome;
 }
 
-// The keyboard shortcut (commands API): an interactive capture, as the
-// popup's first button starts it.
-chrome.commands.onCommand.addListener((name) => {
+// The keyboard shortcuts (commands API): an interactive capture, as the
+// popup's first button starts it, and the whole page of the tab in front.
+chrome.commands.onCommand.addListener((name, tab) => {
   if (name === "start-capture") run("StartCapture");
+  if (name === "whole-page") run(WHOLE_PAGE, { tabId: tab && tab.id });
 });
 
 // {type: "run", command, fields?}: answered at once; the outcome arrives in
@@ -149,7 +184,8 @@ chrome.commands.onCommand.addListener((name) => {
 chrome.runtime.onMessage.addListener((message, sender, sendResponse) => {
   if (!message || (message.type !== "run" && message.type !== "runAndWait")) return false;
   if (!String(sender.url || "").startsWith(chrome.runtime.getURL(""))) return false;
-  const done = run(String(message.command || ""), { fields: message.fields });
+  const done = run(String(message.command || ""),
+                   { fields: message.fields, tabId: message.tabId });
   if (message.type === "run") {
     sendResponse({ started: true });
     return false;

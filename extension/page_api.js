@@ -116,20 +116,37 @@
     return fail("upload-failed", "the server could not be reached or sent no answer");
   }
 
-  // The whole-page capture is a module of its own (whole_page*.js); without
-  // it the command is not available.
-  // ---- hook: whole-page capture ----
+  // The whole page of the asking tab (whole_page.js), as a capture of this
+  // site. Only a tab's top document may ask: a frame of another site would
+  // otherwise get the picture of the page around it.
   async function wholePage(params, sender) {
-    const module = global.KvWholePage;
-    if (!module || typeof module.capture !== "function") {
-      return fail("bad-request", "whole-page capture is not available");
+    if (sender.frameId !== 0 || !sender.tab) {
+      return fail("not-allowed", "only the top page of a tab may ask for the whole page");
     }
-    const result = await module.capture({ params, origin: sender.origin, url: sender.url,
-                                          tabId: sender.tab && sender.tab.id,
-                                          frameId: sender.frameId });
-    return result && result.ok === false ? result : Object.assign({ ok: true }, result);
+    const captureId = R.newCaptureId();
+    const fileName = "KvPage-" + captureId + (params.type === "jpeg" ? ".jpg" : ".png");
+    let page;
+    try {
+      page = await global.KvWholePage.capture(sender.tab.id, {
+        fileName, type: MIME[params.type], call: Bridge.callHost });
+    } catch (e) {
+      const kind = e && e.kind;
+      if (kind === "canceled" || kind === "tabClosed" || kind === "tabChanged") {
+        return fail("canceled", "the whole-page capture was canceled");
+      }
+      if (kind === "busy") return fail("busy", "another capture or upload is under way");
+      if (kind === "host" && e.answer && e.answer.error &&
+          Bridge.classifyError(e.answer.error) === "hostMissing") {
+        return fail("host-missing", "the capture program is not installed");
+      }
+      return fail("host-failed", "the page could not be captured" +
+                  (e && e.detail ? ": " + e.detail : ""));
+    }
+    await remember(captureId, { origin: sender.origin, fileName, type: params.type });
+    return { ok: true, captureId, width: page.width, height: page.height, type: page.type,
+             truncated: !!page.truncated, base64: R.bytesToBase64(page.bytes) };
   }
-  // ---- end of hook ----
+
 
   async function carryOut(checked, sender, rights) {
     const { command, params } = checked;

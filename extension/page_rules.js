@@ -145,7 +145,7 @@
       if (!has(key)) continue;
       if (typeof message[key] !== "boolean") return badRequest(id, key + " must be true or false");
     }
-    if (command === "capture" || command === "screen") {
+    if (command === "capture" || command === "screen" || command === "page") {
       if (has("type") && message.type !== "png" && message.type !== "jpeg") {
         return badRequest(id, "type must be \"png\" or \"jpeg\"");
       }
@@ -172,12 +172,6 @@
       const fields = encodeFields(has("fields") ? message.fields : undefined);
       if (fields.problem) return badRequest(id, fields.problem);
       Object.assign(params, { captureId, url, fileField, postParams: fields.params });
-    } else {
-      // "page": its own module checks what it is given.
-      Object.assign(params, message);
-      delete params.source;
-      delete params.id;
-      delete params.command;
     }
     return { id, command, params };
   }

@@ -10,13 +10,17 @@ const BUTTONS = {
   "start-capture": "StartCapture",
   "capture-minimized": "Capture",
   "capture-screen": "CaptureScreen",
+  "whole-page": "WholePage",
   "upload": "Upload",
 };
 
 // Status text and tone for each kind of outcome.
 function describe(result) {
   switch (result.kind) {
-    case "captured": return [msg("resultCaptured"), "ok"];
+    case "captured":
+      if (result.truncated) return [msg("resultPageCutShort", String(result.height)), "warning"];
+      return [msg("resultCaptured"), "ok"];
+    case "pageFailed": return [msg("resultPageFailed", result.detail || ""), "error"];
     case "tooLarge": return [msg("resultTooLarge"), "warning"];
     case "captureChanged": return [msg("resultCaptureChanged"), "warning"];
     case "noPicture": return [msg("resultNoPicture"), "error"];
@@ -41,6 +45,7 @@ function describe(result) {
 
 function workingText(command, site) {
   if (site) return msg("statusWorkingFor", site);
+  if (command === "WholePage") return msg("statusCapturingPage");
   return command === "Upload" ? msg("statusUploading") : msg("statusCapturing");
 }
 
@@ -165,12 +170,20 @@ function isToolbarPopup() {
   }
 }
 
+// The tab the popup was opened over: the one a whole-page capture takes.
+async function pageTabId() {
+  const [tab] = await chrome.tabs.query({ active: true, currentWindow: true });
+  return tab ? tab.id : undefined;
+}
+
 for (const [id, command] of Object.entries(BUTTONS)) {
-  document.getElementById(id).addEventListener("click", () => {
-    chrome.runtime.sendMessage({ type: "run", command });
-    // A capture reads the screen, and an open popup would be in the
-    // picture: the popup closes itself (the worker waits until it is gone).
-    if (command !== "Upload" && isToolbarPopup()) window.close();
+  document.getElementById(id).addEventListener("click", async () => {
+    const tabId = command === "WholePage" ? await pageTabId() : undefined;
+    chrome.runtime.sendMessage({ type: "run", command, tabId });
+    // A capture of the screen would show an open popup: the popup closes
+    // itself (the worker waits until it is gone). A whole page is taken
+    // from the tab, and the popup stays to show it.
+    if (command !== "Upload" && command !== "WholePage" && isToolbarPopup()) window.close();
   });
 }
 

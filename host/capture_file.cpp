@@ -1,5 +1,6 @@
 // Reading the capture file: whole for the capture event, in pieces for
-// "ReadCapture".
+// "ReadCapture"; writing it in pieces for "WriteCapture".
+#include "core/base64.h"
 #include "core/capture_piece.h"
 #include "core/event.h"
 #include "core/framing.h"
@@ -83,6 +84,79 @@ bool ReadCaptureCommand() {
   file.reset();
   WriteFrame(FramedBase64Event("OnCaptureData", PieceDescription(piece), BytesOf(bytes),
                                bytes.size(), kMaxEventBytes));
+  EndProcess(0);
+}
+
+namespace {
+
+// Size of the file at `path`; false when there is none (or it cannot be
+// asked about).
+bool FileSize(const std::string& path, uint64_t* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  *size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+  return true;
+}
+
+bool EnsureCaptureFolder() {
+  const std::string folder = CaptureFolder();
+  if (folder.empty()) return false;
+  return CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+// Writes `bytes` at the end of the partial file, made empty first when
+// `plan` starts anew.
+bool WritePiece(const std::string& partial, PieceWrite plan, const std::string& bytes) {
+  const DWORD disposition = plan == PieceWrite::kStartAnew ? CREATE_ALWAYS : OPEN_EXISTING;
+  ScopedHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file || file.get() == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER none{};
+  if (!SetFilePointerEx(file.get(), none, nullptr, FILE_END)) return false;
+  size_t put = 0;
+  while (put < bytes.size()) {
+    DWORD n = 0;
+    DWORD want = static_cast<DWORD>(bytes.size() - put);
+    if (!WriteFile(file.get(), bytes.data() + put, want, &n, nullptr) || n == 0) return false;
+    put += n;
+  }
+  return true;
+}
+
+// The piece of the request written; false when it is refused or cannot be
+// written (the capture file stays as it was).
+bool StorePiece(const std::string& path, const std::string& partial, FilePiece* piece) {
+  // A text far above one piece is not even decoded.
+  if (Base64DecodedSizeBound(captureRequest.data) > kMaxPieceBytes + 2) return false;
+  std::string bytes;
+  if (!Base64Decode(captureRequest.data, &bytes)) return false;
+  uint64_t partialSize = 0;
+  const bool partialExists = FileSize(partial, &partialSize);
+  const PieceWrite plan =
+      PlanPieceWrite(captureRequest.offset, bytes.size(), partialExists, partialSize);
+  if (plan == PieceWrite::kRefused || !EnsureCaptureFolder()) return false;
+  if (!WritePiece(partial, plan, bytes)) return false;
+  piece->offset = captureRequest.offset;
+  piece->length = bytes.size();
+  piece->total = piece->offset + piece->length;
+  if (!captureRequest.last) return true;
+  return MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+}  // namespace
+
+bool WriteCaptureCommand() {
+  const std::string path = TemporaryCapturePath(captureRequest.fileName);
+  const std::string partial = PartialCapturePath(path, MAX_PATH);
+  if (partial.empty()) return false;
+  FilePiece piece;
+  if (!StorePiece(path, partial, &piece)) {
+    // A broken sequence is not continued: only a new start at offset 0.
+    DeleteFileA(partial.c_str());
+    return false;
+  }
+  WriteEvent("OnCaptureData", PieceDescription(piece),
+             captureRequest.last ? path : std::string());
   EndProcess(0);
 }
 

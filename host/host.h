@@ -57,6 +57,15 @@ void WriteCaptureEvent(const std::string& path);
 // the file is missing, unreadable or its name refused (nothing written).
 bool ReadCaptureCommand();
 
+// "WriteCapture": stores the request's "Data" (Base64) at its "Offset" of
+// the capture file's partial file, moves that into place with "Last",
+// writes "OnCaptureData" (offset, length and the size written so far; the
+// capture file's path as arg2 with "Last") and ends the process with 0.
+// Returns false for bad Base64, an offset other than 0 or the partial
+// file's end, a file above 512 MiB, a refused name or a failed write: the
+// partial file is then removed and the capture file left as it was.
+bool WriteCaptureCommand();
+
 // The background window procedure and its class registration.
 LRESULT CALLBACK BackgroundWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 

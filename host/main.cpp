@@ -104,6 +104,7 @@ bool RunCommand(const std::string& command) {
     if (StartUpload() == S_OK) return true;
   }
   if (_stricmp(command.c_str(), "ReadCapture") == 0) ReadCaptureCommand();  // ends on success
+  if (_stricmp(command.c_str(), "WriteCapture") == 0) WriteCaptureCommand();  // ends on success
   ExitWithEvent();
 }
 

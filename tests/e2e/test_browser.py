@@ -374,12 +374,14 @@ def test_a_refused_storage_write_does_not_leave_the_popup_busy(browser, popup):
 def test_shortcut_is_declared_and_shown(popup):
     manifest = json.loads((WIN64 / "extension" / "manifest.json").read_text())
     assert manifest["commands"]["start-capture"]["suggested_key"]["default"] == "Alt+Shift+A"
+    assert manifest["commands"]["whole-page"]["suggested_key"]["default"] == "Alt+Shift+W"
     # Session storage must hold the largest event (about 1 MiB): 10 MB from 112 on.
     assert int(manifest["minimum_chrome_version"]) >= 112
     # What the browser has assigned (headless Chromium assigns no keys) is
     # what the popup shows.
     commands = popup.evaluate("chrome.commands.getAll()")
-    assert [c["name"] for c in commands if c["name"] != "_execute_action"] == ["start-capture"]
+    assert sorted(c["name"] for c in commands if c["name"] != "_execute_action") == \
+        ["start-capture", "whole-page"]
     keys = [c.get("shortcut", "") for c in commands if c["name"] == "start-capture"][0]
     assert keys in ("Alt+Shift+A", "")
     popup.wait_for("document.getElementById('shortcut').textContent !== ''")

@@ -41,6 +41,8 @@ SEEDS = {
     "multipart_fuzz": [p.encode() for p in PARAMS],
     "utf8_fuzz": UTF8,
     "base64_fuzz": [b"", b"a", b"ab", b"abc", bytes(range(57)), bytes(range(256))],
+    "base64_decode_fuzz": [b"", b"YWJj", b"YQ==", b"YWI=", b"YW\r\nJj", b"YR==", b"Y===",
+                           b"YQ==YQ=="],
 }
 
 

@@ -69,4 +69,46 @@ TEST(Base64, RoundTripOverRandomSizes) {
   }
 }
 
+TEST(Base64, DecodeReadsTheEncodersTextWithAndWithoutLineBreaks) {
+  std::mt19937 random(27);
+  for (size_t size : {0, 1, 2, 3, 56, 57, 58, 1000}) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    const std::string text = kv::Base64Encode(bytes);
+    std::string back = "unchanged";
+    ASSERT_TRUE(kv::Base64Decode(text, &back)) << size;
+    EXPECT_EQ(back, bytes);
+    std::string joined;
+    for (char c : text)
+      if (c != '\r' && c != '\n') joined.push_back(c);
+    ASSERT_TRUE(kv::Base64Decode(joined, &back));
+    EXPECT_EQ(back, bytes);
+    EXPECT_GE(kv::Base64DecodedSizeBound(text), size);
+    EXPECT_LE(kv::Base64DecodedSizeBound(text), size + 2);
+  }
+}
+
+TEST(Base64, DecodeRefusesWhatTheEncoderNeverWrites) {
+  const char* refused[] = {
+      "YWJ",       // a group cut short
+      "Y===",      // padding after one character
+      "YQ=",       // padding cut short
+      "YQ==YWJj",  // text after the padding
+      "YQ=a",      // a character between the pad characters
+      "YR==",      // bits set beside the padding
+      "YWK=",
+      "YW Jj",     // a space
+      "YW-j",      // another alphabet
+      "YWJj====",
+  };
+  for (const char* text : refused) {
+    std::string out = "unchanged";
+    EXPECT_FALSE(kv::Base64Decode(text, &out)) << text;
+    EXPECT_EQ(out, "unchanged") << text;
+  }
+  std::string out;
+  EXPECT_TRUE(kv::Base64Decode(std::string("YW\r\nJj"), &out));
+  EXPECT_EQ(out, "abc");
+}
+
 }  // namespace

@@ -57,4 +57,30 @@ TEST(CapturePiece, LargestPieceKeepsItsEventWithinTheLimit) {
   EXPECT_GT(event.size(), kv::kMaxEventBytes - 16 * 1024);  // not needlessly small either
 }
 
+TEST(CapturePiece, WrittenPiecesFollowEachOtherFromOffsetZero) {
+  using kv::PieceWrite;
+  using kv::PlanPieceWrite;
+  const uint64_t limit = kv::kMaxWrittenCaptureBytes;
+  // Offset 0 starts anew whatever is there.
+  EXPECT_EQ(PlanPieceWrite(0, kMaxPieceBytes, false, 0), PieceWrite::kStartAnew);
+  EXPECT_EQ(PlanPieceWrite(0, 10, true, 5000), PieceWrite::kStartAnew);
+  // Any other offset only at the partial file's end.
+  EXPECT_EQ(PlanPieceWrite(5000, 10, true, 5000), PieceWrite::kAppend);
+  EXPECT_EQ(PlanPieceWrite(4999, 10, true, 5000), PieceWrite::kRefused);
+  EXPECT_EQ(PlanPieceWrite(5001, 10, true, 5000), PieceWrite::kRefused);
+  EXPECT_EQ(PlanPieceWrite(5000, 10, false, 0), PieceWrite::kRefused);
+  // A piece above the limit of one piece, a file above its own limit.
+  EXPECT_EQ(PlanPieceWrite(0, kMaxPieceBytes + 1, false, 0), PieceWrite::kRefused);
+  EXPECT_EQ(PlanPieceWrite(limit - 10, 10, true, limit - 10), PieceWrite::kAppend);
+  EXPECT_EQ(PlanPieceWrite(limit - 10, 11, true, limit - 10), PieceWrite::kRefused);
+  EXPECT_EQ(PlanPieceWrite(limit + 1, 0, true, limit + 1), PieceWrite::kRefused);
+}
+
+TEST(CapturePiece, PartialFileLiesBesideTheCaptureFileWithinThePathBuffer) {
+  EXPECT_EQ(kv::PartialCapturePath("C:\\t\\KvCapture\\a.png", 260), "C:\\t\\KvCapture\\a.png.part");
+  EXPECT_EQ(kv::PartialCapturePath(std::string(254, 'a'), 260), std::string(254, 'a') + ".part");
+  EXPECT_EQ(kv::PartialCapturePath(std::string(255, 'a'), 260), "");
+  EXPECT_EQ(kv::PartialCapturePath("", 260), "");
+}
+
 }  // namespace

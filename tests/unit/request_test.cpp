@@ -61,6 +61,9 @@ TEST(Request, BooleanAndIntegerConversions) {
   EXPECT_EQ(Parse(R"({"Command":"ReadCapture"})").offset, 0u);
   EXPECT_EQ(Parse(R"({"Offset":4294967295})").offset, 4294967295u);
   EXPECT_EQ(Parse(R"({"Offset":737280.9})").offset, 737280u);
+  EXPECT_EQ(Parse(R"({"Data":"YWJj\r\n","Last":true})").data, "YWJj\r\n");
+  EXPECT_TRUE(Parse(R"({"Last":1})").last);
+  EXPECT_FALSE(Parse(R"({"Command":"WriteCapture"})").last);
 }
 
 TEST(Request, RefusedValuesLeaveEveryFieldUntouched) {
@@ -79,6 +82,8 @@ TEST(Request, RefusedValuesLeaveEveryFieldUntouched) {
       R"({"Command":"ReadCapture","Offset":-1})",
       R"({"Command":"ReadCapture","Offset":4294967296})",
       R"({"Command":"ReadCapture","Offset":"0"})",
+      R"({"Command":"WriteCapture","Data":1234})",
+      R"({"Command":"WriteCapture","Last":"yes"})",
   };
   for (const char* text : refused) {
     auto f = Parse(text, kv::ParseOutcome::kRejected);
