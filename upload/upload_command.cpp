@@ -133,7 +133,7 @@ std::string UploadCaptureFile(const std::string& url, const std::string& filePat
   for (const auto& item : SplitPostParams(postParams)) {
     client.AddPostField(AnsiToUtf8(item.first), AnsiToUtf8(item.second));
   }
-  client.AddPostFile(AnsiToUtf8(fileField), filePath, AnsiToUtf8(filePath));
+  client.AddPostFile(AnsiToUtf8(fileField), filePath, AnnouncedFileName(AnsiToUtf8(filePath)));
   if (!SendMultipartRequest(client.ObjectPath(), &client)) {
     client.CloseHandles();
     return std::string();

@@ -23,8 +23,10 @@ def text_part(name, value):
 
 
 def file_part(name, path, subtype, data):
-    return (DELIM + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="' + path
-            + b'"\r\nContent-Type: image/' + subtype + b"\r\n\r\n" + data + b"\r\n")
+    """The part of the file at `path`: it announces the base name only."""
+    base_name = path.rsplit(b"\\", 1)[-1]
+    return (DELIM + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="'
+            + base_name + b'"\r\nContent-Type: image/' + subtype + b"\r\n\r\n" + data + b"\r\n")
 
 
 @pytest.fixture
@@ -62,13 +64,14 @@ def one_request(server):
 def test_request_on_the_wire(server, capture):
     path = capture("upload-wire.png").encode()
     server.respond(b"stored: 1")
-    result = upload(server.url("/up/load.php?x=1&y=%41"), "upload-wire.png",
+    # An '@' in the query is data, never the start of another server's name.
+    result = upload(server.url("/up/load.php?x=1&y=%41&mail=a@corp.example"), "upload-wire.png",
                     PostParams="a=1&b=two words")
     assert exit_code(result.returncode) == 0
     assert result.stdout == frame(b'{"EventName":"OnUploadCompleted","arg1":"stored: 1"}\n')
 
     req = one_request(server)
-    assert req.request_line == b"POST /up/load.php?x=1&y=%41 HTTP/1.0"
+    assert req.request_line == b"POST /up/load.php?x=1&y=%41&mail=a@corp.example HTTP/1.0"
     assert b"Accept: */*" in req.headers
     assert b"Content-Type: " + CONTENT_TYPE in req.headers
     assert b"Content-Length: %d" % len(req.body) in req.headers
@@ -118,7 +121,7 @@ def test_fields(server, capture, case):
     ("upload-a.b.gif", "upload-a.b.gif", b"gif"),
     ("upload-caf\u00e9 \u00fc.png", "upload-caf\u00e9 \u00fc.png", b"png"),
 ])
-def test_file_part_announces_the_full_path_and_extension(server, capture, requested, on_disk,
+def test_file_part_announces_the_base_name_and_extension(server, capture, requested, on_disk,
                                                          subtype):
     path = capture(on_disk, b"img").encode("utf-8")
     result = upload(server.url(), requested)
