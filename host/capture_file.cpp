@@ -1,5 +1,7 @@
 // Reading the capture file: whole for the capture event, in pieces for
 // "ReadCapture".
+#include <new>
+
 #include "core/capture_piece.h"
 #include "core/event.h"
 #include "core/framing.h"
@@ -17,9 +19,9 @@ constexpr uint64_t kMaxWholeFile = 0x7FFFFFFFull;
 
 // Opens `path` for reading and reports its size; an empty handle when the
 // file cannot be opened (a folder cannot).
-ScopedHandle OpenForReading(const std::string& path, uint64_t* size) {
+ScopedHandle OpenForReading(const std::wstring& path, uint64_t* size) {
   if (path.empty()) return ScopedHandle();
-  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file || file.get() == INVALID_HANDLE_VALUE) return ScopedHandle();
   LARGE_INTEGER n{};
@@ -53,8 +55,13 @@ const uint8_t* BytesOf(const std::string& bytes) {
 }  // namespace
 
 std::string CaptureEventFrame(const std::string& path) {
+  return CaptureEventFrameWide(AnsiToWide(path));
+}
+
+std::string CaptureEventFrameWide(const std::wstring& path) {
   const char kName[] = "OnCaptureCompleted";
-  const std::string path8 = AnsiToUtf8(path);
+  // The event is UTF-8: the path goes whole, whatever the code page holds.
+  const std::string path8 = WideToUtf8(path);
   uint64_t size = 0;
   ScopedHandle file = OpenForReading(path, &size);
   if (!file) return FramedEvent(kName, path8, std::string(), false, kMaxEventBytes);
@@ -63,15 +70,20 @@ std::string CaptureEventFrame(const std::string& path) {
                     EventFits(kName, path8, QuotedBase64Size(static_cast<size_t>(size)),
                               kMaxEventBytes);
   if (!fits) return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
-  const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));
-  return FramedBase64Event(kName, path8, BytesOf(bytes), bytes.size(), kMaxEventBytes);
+  try {
+    const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));
+    return FramedBase64Event(kName, path8, BytesOf(bytes), bytes.size(), kMaxEventBytes);
+  } catch (const std::bad_alloc&) {
+    // No memory for the text: sent as one too long, and read in pieces.
+    return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
+  }
 }
 
-void WriteCaptureEvent(const std::string& path) { WriteFrame(CaptureEventFrame(path)); }
+void WriteCaptureEvent(const std::wstring& path) { WriteFrame(CaptureEventFrameWide(path)); }
 
 bool ReadCaptureCommand() {
   uint64_t size = 0;
-  ScopedHandle file = OpenForReading(TemporaryCapturePath(captureRequest.fileName), &size);
+  ScopedHandle file = OpenForReading(CapturePathWide(captureRequest.fileName), &size);
   if (!file) return false;
   FilePiece piece = PieceAt(captureRequest.offset, size);
   std::string bytes;
