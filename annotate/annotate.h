@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "core/selection.h"
 
 namespace kv {
@@ -34,6 +36,8 @@ void EndBrushStroke();
 void PrepareTextBox();
 void PlaceTextBox(Point releasePoint);
 void CommitText();
+// The text of the box as a commit takes it: at most 499 UTF-16 units.
+std::wstring TextOfBox();
 // Empties and hides an open text box without adding anything to the
 // picture (the capture region is being discarded).
 void DiscardTextBox();

@@ -37,7 +37,7 @@ void DrawMosaicTool(HDC back) {
   GdiFlush();
   const MutablePixelView view{static_cast<uint8_t*>(bits), area.Width(), area.Height(),
                               area.Width() * 4, 4};
-  Pixelate(view, Rect{0, 0, area.Width(), area.Height()}, MosaicBlockSize(o.penWidth),
+  Pixelate(view, Rect{0, 0, area.Width(), area.Height()}, MosaicBlockSize(o.penWidth, o.uiScale),
            Point{region.left - area.left, region.top - area.top});
   BitBlt(back, area.left, area.top, area.Width(), area.Height(), mem.get(), 0, 0, SRCCOPY);
 }

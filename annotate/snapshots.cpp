@@ -3,6 +3,8 @@
 // took away. The stack
 // holds one full picture (the top) and, per annotation, only the tiles it
 // changed, so a long session costs memory in proportion to what was drawn.
+#include <new>
+
 #include "annotate/annotate.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
@@ -45,8 +47,9 @@ ScopedBitmap PlainRegion() {
 }
 
 // Makes `picture` the new top, remembering what it changed. A picture
-// whose predecessor cannot be read (memory exhausted) is not added: the
-// region keeps its previous picture.
+// whose predecessor cannot be read, or whose undo record finds no memory,
+// is not added: the annotation is dropped and the region keeps its
+// previous picture.
 void PushSnapshot(ScopedBitmap picture) {
   SnapshotStack& stack = o.snapshotStack;
   ScopedBitmap plain;
@@ -61,7 +64,11 @@ void PushSnapshot(ScopedBitmap picture) {
       before.height != after.height) {
     return;
   }
-  stack.entries.push_back(DiffPictures(ReadOnly(before), ReadOnly(after)));
+  try {
+    stack.entries.push_back(DiffPictures(ReadOnly(before), ReadOnly(after)));
+  } catch (const std::bad_alloc&) {
+    return;
+  }
   stack.redo.clear();
   stack.top = std::move(picture);
 }

@@ -82,13 +82,20 @@ void PlaceTextBox(Point releasePoint) {
   SetFocus(o.textEdit);
 }
 
+std::wstring TextOfBox() {
+  wchar_t text[kMaxTextLength + 1] = {};
+  if (o.textEdit) GetWindowTextW(o.textEdit, text, kMaxTextLength + 1);
+  return text;
+}
+
 void CommitText() {
   if (!o.overlayWindow || !o.textEdit || o.closing) return;
-  wchar_t text[kMaxTextLength + 1] = {};
-  GetWindowTextW(o.textEdit, text, kMaxTextLength + 1);
-  o.textString = text;
+  o.textString = TextOfBox();
   ShowWindow(o.textEdit, SW_HIDE);
   if (!o.textString.empty()) BurnIn();
+  // Once in the picture the text is pixels like every other annotation:
+  // drawn again it would take the next colour chosen and darken its edges.
+  o.textString.clear();
   PaintOverlay();
 }
 

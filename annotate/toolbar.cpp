@@ -13,6 +13,7 @@
 #include "overlay/overlay_state.h"
 #include "resources/host/overlay_ids.h"
 #include "winutil/ui_text.h"
+#include "winutil/message_guard.h"
 
 namespace kv {
 
@@ -329,9 +330,7 @@ INT_PTR BarBrush() {
   return reinterpret_cast<INT_PTR>(barBrush.get());
 }
 
-}  // namespace
-
-INT_PTR CALLBACK ToolbarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR ToolbarMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: OnToolbarInit(dlg); return TRUE;
     case WM_PAINT:
@@ -350,7 +349,7 @@ INT_PTR CALLBACK ToolbarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lPa
   }
 }
 
-INT_PTR CALLBACK ColourBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR ColourBarMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG:
       colourSwatches = ColourSwatchRects(o.uiScale);
@@ -379,7 +378,7 @@ INT_PTR CALLBACK ColourBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM l
   }
 }
 
-INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR PenSizeBarMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
       penSizeBarTracking = false;
@@ -427,7 +426,7 @@ INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM 
   }
 }
 
-INT_PTR CALLBACK TextSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+INT_PTR TextSizeBarMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: return TRUE;
     case WM_CTLCOLORDLG: return BarBrush();
@@ -460,6 +459,28 @@ INT_PTR CALLBACK TextSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM
     case WM_LBUTTONUP: ResetToolbarButtons(); return 0;
     default: return FALSE;
   }
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ToolbarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CatchAllocationFailure([&] { return ToolbarMessage(dlg, msg, wParam, lParam); },
+                                INT_PTR{0});
+}
+
+INT_PTR CALLBACK ColourBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CatchAllocationFailure([&] { return ColourBarMessage(dlg, msg, wParam, lParam); },
+                                INT_PTR{0});
+}
+
+INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CatchAllocationFailure([&] { return PenSizeBarMessage(dlg, msg, wParam, lParam); },
+                                INT_PTR{0});
+}
+
+INT_PTR CALLBACK TextSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CatchAllocationFailure([&] { return TextSizeBarMessage(dlg, msg, wParam, lParam); },
+                                INT_PTR{0});
 }
 
 void ResetToolbarButtons() {

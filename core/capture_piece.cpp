@@ -31,4 +31,10 @@ std::string PartialCapturePath(const std::string& capturePath, size_t bufferSize
   return capturePath + kSuffix;
 }
 
+std::wstring PartialCapturePath(const std::wstring& capturePath, size_t bufferSize) {
+  const wchar_t kSuffix[] = L".part";
+  if (capturePath.empty() || capturePath.size() + 6 > bufferSize) return std::wstring();
+  return capturePath + kSuffix;
+}
+
 }  // namespace kv

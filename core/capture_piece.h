@@ -49,5 +49,6 @@ PieceWrite PlanPieceWrite(uint64_t offset, uint64_t length, bool partialExists,
 // appended); "" when that does not fit a path buffer of `bufferSize`
 // characters with its terminating zero.
 std::string PartialCapturePath(const std::string& capturePath, size_t bufferSize);
+std::wstring PartialCapturePath(const std::wstring& capturePath, size_t bufferSize);
 
 }  // namespace kv

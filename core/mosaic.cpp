@@ -16,10 +16,11 @@ int CellStart(int v, int origin, int block) {
 
 }  // namespace
 
-int MosaicBlockSize(int penWidth) {
-  if (penWidth <= 1) return 6;
-  if (penWidth <= 2) return 10;
-  return 16;
+int MosaicBlockSize(int penWidth, const UiScale& scale) {
+  // At 96 dpi: the default (medium) block is as tall as a line of text at
+  // the usual sizes, so no letter keeps a shape of its own.
+  const int base = penWidth <= 1 ? 10 : penWidth <= 2 ? 16 : 24;
+  return scale.Px(base);
 }
 
 void Pixelate(const MutablePixelView& p, const Rect& wanted, int block, Point gridOrigin) {

@@ -5,12 +5,15 @@
 
 #include "core/pixel_patch.h"
 #include "core/selection.h"
+#include "core/ui_scale.h"
 
 namespace kv {
 
 // Block sizes for the pen-size bar's three widths (1, 2, 5): small,
-// medium, large.
-int MosaicBlockSize(int penWidth);
+// medium (the default), large; 10, 16 and 24 pixels at 96 dpi, scaled with
+// the screen's density. Smaller blocks leave text at the usual sizes
+// guessable.
+int MosaicBlockSize(int penWidth, const UiScale& scale);
 
 // Pixelates `area` of `picture` (pixel coordinates) in square blocks of
 // `block` pixels whose grid starts at `gridOrigin` (which may lie outside

@@ -53,6 +53,12 @@ std::string EscapeHeaderText(const std::string& text) {
   return out;
 }
 
+std::string AnnouncedFileName(const std::string& utf8Path) {
+  // UTF-8 never has '\\' or '/' inside a multibyte character.
+  size_t slash = utf8Path.find_last_of("\\/");
+  return slash == std::string::npos ? utf8Path : utf8Path.substr(slash + 1);
+}
+
 std::string ImageSubtype(const std::string& announcedName) {
   size_t dot = announcedName.rfind('.');
   return dot == std::string::npos ? "png" : announcedName.substr(dot + 1);

@@ -40,6 +40,11 @@ using OpenFileFn = std::function<std::unique_ptr<FileSource>(const std::string& 
 // header value the way browsers do it: CR, LF and '"' become %0D, %0A, %22.
 std::string EscapeHeaderText(const std::string& text);
 
+// The file name a file part announces for a local path in UTF-8: its last
+// component (after the last '\\' or '/'), extension kept; the folders would
+// tell every server the user's account name.
+std::string AnnouncedFileName(const std::string& utf8Path);
+
 // The image subtype announced for a file: the text after the last '.' of
 // `announcedName`, or "png" when there is no '.'.
 std::string ImageSubtype(const std::string& announcedName);

@@ -30,22 +30,33 @@ PixelPatch DiffPictures(const PixelView& before, const PixelView& after) {
   PixelPatch patch;
   if (!SameFormat(before, after)) return patch;
   const int bpp = before.bytesPerPixel;
-  for (int top = 0; top < before.height; top += kPatchTile) {
-    const int bottom = top + kPatchTile < before.height ? top + kPatchTile : before.height;
-    for (int left = 0; left < before.width; left += kPatchTile) {
-      const int right = left + kPatchTile < before.width ? left + kPatchTile : before.width;
-      const Rect tile{left, top, right, bottom};
-      if (!TileDiffers(before, after, tile)) continue;
-      patch.tiles.push_back(tile);
-      const size_t length = size_t(tile.Width()) * bpp;
-      for (int y = top; y < bottom; ++y) {
-        const uint8_t* row = before.bits + size_t(y) * before.stride + size_t(left) * bpp;
-        patch.bytes.insert(patch.bytes.end(), row, row + length);
+  // The tiles first, then the pixels into a block reserved at its final
+  // size: no growth that could fail halfway or leave spare capacity.
+  size_t tileCount = 0, byteCount = 0;
+  const auto forEachChangedTile = [&](auto visit) {
+    for (int top = 0; top < before.height; top += kPatchTile) {
+      const int bottom = top + kPatchTile < before.height ? top + kPatchTile : before.height;
+      for (int left = 0; left < before.width; left += kPatchTile) {
+        const int right = left + kPatchTile < before.width ? left + kPatchTile : before.width;
+        const Rect tile{left, top, right, bottom};
+        if (TileDiffers(before, after, tile)) visit(tile);
       }
     }
-  }
-  patch.tiles.shrink_to_fit();
-  patch.bytes.shrink_to_fit();
+  };
+  forEachChangedTile([&](const Rect& tile) {
+    ++tileCount;
+    byteCount += size_t(tile.Width()) * bpp * size_t(tile.Height());
+  });
+  patch.tiles.reserve(tileCount);
+  patch.bytes.reserve(byteCount);
+  forEachChangedTile([&](const Rect& tile) {
+    patch.tiles.push_back(tile);
+    const size_t length = size_t(tile.Width()) * bpp;
+    for (int y = tile.top; y < tile.bottom; ++y) {
+      const uint8_t* row = before.bits + size_t(y) * before.stride + size_t(tile.left) * bpp;
+      patch.bytes.insert(patch.bytes.end(), row, row + length);
+    }
+  });
   return patch;
 }
 

@@ -40,7 +40,9 @@ struct PixelPatch {
 };
 
 // The tiles where `after` differs from `before` (pictures of equal size and
-// format), with `before`'s pixels. Empty when the two are identical.
+// format), with `before`'s pixels. Empty when the two are identical. The
+// record is allocated once at its final size; std::bad_alloc when there is
+// no memory for it.
 PixelPatch DiffPictures(const PixelView& before, const PixelView& after);
 
 // Exchanges the patch's pixels with the picture's pixels of the same tiles:

@@ -38,8 +38,14 @@ bool ParseUrl(const std::string& url, UrlParts* parts) {
     p.scheme = "http";
   }
 
-  size_t at = url.find('@', start);
+  // The authority ends at the first '/', '?' or '#'. Only an '@' inside it
+  // ends user information (one in the query or path is data); the last one
+  // does, as browsers read "u:p@ss@h".
+  size_t end = url.find_first_of("/?#", start);
+  if (end == std::string::npos) end = url.size();
+  size_t at = url.substr(start, end - start).rfind('@');
   if (at != std::string::npos) {
+    at += start;
     size_t sep = url.find(':', start);
     if (sep < at) {
       p.user = url.substr(start, sep - start);
@@ -47,9 +53,6 @@ bool ParseUrl(const std::string& url, UrlParts* parts) {
     }
     start = at + 1;
   }
-
-  size_t end = url.find('/', start);
-  if (end == std::string::npos) end = url.size();
 
   size_t portSep = url.find(':', start);
   if (portSep < end) {
@@ -59,7 +62,14 @@ bool ParseUrl(const std::string& url, UrlParts* parts) {
     p.host = url.substr(start, end - start);
     p.port = DefaultPort(p.scheme);
   }
-  p.path = end < url.size() ? url.substr(end) : "/";
+  // A query or fragment straight after the host still needs the root path.
+  if (end == url.size()) {
+    p.path = "/";
+  } else if (url[end] == '/') {
+    p.path = url.substr(end);
+  } else {
+    p.path = "/" + url.substr(end);
+  }
 
   if (p.host.empty()) return false;
   for (const std::string* s : {&p.scheme, &p.user, &p.password, &p.host, &p.path}) {

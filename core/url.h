@@ -23,8 +23,11 @@ struct UrlParts {
 
 // Splits `url`. The scheme is the text before
 // the first ':' when a '/' follows it (parsing goes on past "://"), else
-// "http". The first '@' after the scheme ends the user information, even an
-// '@' inside the path. No percent-decoding takes place.
+// "http". The authority runs from there to the first '/', '?' or '#'; the
+// last '@' inside it ends the user information ("user:password@"), and an
+// '@' in the path, query or fragment is part of them. The path keeps query
+// and fragment, with a "/" put before a query or fragment that follows the
+// host directly. No percent-decoding takes place.
 // Returns false, and leaves *parts unspecified, for a URL that cannot be
 // connected to: an empty host, a component longer than kMaxUrlComponent, or
 // a port above 65535.

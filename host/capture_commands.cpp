@@ -9,6 +9,7 @@
 #include "output/image_output.h"
 #include "overlay/screen_copy.h"
 #include "winutil/scoped_win.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -112,9 +113,18 @@ HWND BrowserFrameOf(DWORD processId) {
   return search.found;
 }
 
+// The window's rectangle with its invisible resize borders: where its
+// printed picture starts.
 RECT WindowRectOf(HWND hwnd) {
   RECT rc{};
   GetWindowRect(hwnd, &rc);
+  return rc;
+}
+
+// What the window covers on the screen, without those borders.
+RECT VisibleRectOf(HWND hwnd) {
+  RECT rc{};
+  VisibleWindowRect(hwnd, &rc);
   return rc;
 }
 
@@ -147,7 +157,7 @@ void SavePrintedArea(HWND top, const RECT& area, const std::string& fileName) {
   {
     ScopedSelect selectPrinted(printDC.get(), printed.get());
     ScopedSelect selectPart(areaDC.get(), part.get());
-    PrintWindow(top, printDC.get(), 0);
+    PrintWholeWindow(top, printDC.get());
     BitBlt(areaDC.get(), 0, 0, width, height, printDC.get(), area.left - whole.left,
            area.top - whole.top, SRCCOPY);
   }
@@ -253,7 +263,7 @@ void CaptureWindowToFile(const std::string& fileName) {
       p = w;
     }
     HWND top = TopLevelAncestor(p);
-    RECT area = WindowRectOf(p), bounds = WindowRectOf(top);
+    RECT area = VisibleRectOf(p), bounds = VisibleRectOf(top);
     area.left = area.left > bounds.left ? area.left : bounds.left;
     area.top = area.top > bounds.top ? area.top : bounds.top;
     area.right = area.right < bounds.right ? area.right : bounds.right;

@@ -1,5 +1,7 @@
 // Reading the capture file: whole for the capture event, in pieces for
 // "ReadCapture"; writing it in pieces for "WriteCapture".
+#include <new>
+
 #include "core/base64.h"
 #include "core/capture_piece.h"
 #include "core/event.h"
@@ -18,9 +20,9 @@ constexpr uint64_t kMaxWholeFile = 0x7FFFFFFFull;
 
 // Opens `path` for reading and reports its size; an empty handle when the
 // file cannot be opened (a folder cannot).
-ScopedHandle OpenForReading(const std::string& path, uint64_t* size) {
+ScopedHandle OpenForReading(const std::wstring& path, uint64_t* size) {
   if (path.empty()) return ScopedHandle();
-  ScopedHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file || file.get() == INVALID_HANDLE_VALUE) return ScopedHandle();
   LARGE_INTEGER n{};
@@ -54,8 +56,13 @@ const uint8_t* BytesOf(const std::string& bytes) {
 }  // namespace
 
 std::string CaptureEventFrame(const std::string& path) {
+  return CaptureEventFrameWide(AnsiToWide(path));
+}
+
+std::string CaptureEventFrameWide(const std::wstring& path) {
   const char kName[] = "OnCaptureCompleted";
-  const std::string path8 = AnsiToUtf8(path);
+  // The event is UTF-8: the path goes whole, whatever the code page holds.
+  const std::string path8 = WideToUtf8(path);
   uint64_t size = 0;
   ScopedHandle file = OpenForReading(path, &size);
   if (!file) return FramedEvent(kName, path8, std::string(), false, kMaxEventBytes);
@@ -64,15 +71,20 @@ std::string CaptureEventFrame(const std::string& path) {
                     EventFits(kName, path8, QuotedBase64Size(static_cast<size_t>(size)),
                               kMaxEventBytes);
   if (!fits) return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
-  const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));
-  return FramedBase64Event(kName, path8, BytesOf(bytes), bytes.size(), kMaxEventBytes);
+  try {
+    const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));
+    return FramedBase64Event(kName, path8, BytesOf(bytes), bytes.size(), kMaxEventBytes);
+  } catch (const std::bad_alloc&) {
+    // No memory for the text: sent as one too long, and read in pieces.
+    return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
+  }
 }
 
-void WriteCaptureEvent(const std::string& path) { WriteFrame(CaptureEventFrame(path)); }
+void WriteCaptureEvent(const std::wstring& path) { WriteFrame(CaptureEventFrameWide(path)); }
 
 bool ReadCaptureCommand() {
   uint64_t size = 0;
-  ScopedHandle file = OpenForReading(TemporaryCapturePath(captureRequest.fileName), &size);
+  ScopedHandle file = OpenForReading(CapturePathWide(captureRequest.fileName), &size);
   if (!file) return false;
   FilePiece piece = PieceAt(captureRequest.offset, size);
   std::string bytes;
@@ -91,24 +103,24 @@ namespace {
 
 // Size of the file at `path`; false when there is none (or it cannot be
 // asked about).
-bool FileSize(const std::string& path, uint64_t* size) {
+bool FileSize(const std::wstring& path, uint64_t* size) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
   *size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
   return true;
 }
 
 bool EnsureCaptureFolder() {
-  const std::string folder = CaptureFolder();
+  const std::wstring folder = CaptureFolderWide();
   if (folder.empty()) return false;
-  return CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+  return CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 // Writes `bytes` at the end of the partial file, made empty first when
 // `plan` starts anew.
-bool WritePiece(const std::string& partial, PieceWrite plan, const std::string& bytes) {
+bool WritePiece(const std::wstring& partial, PieceWrite plan, const std::string& bytes) {
   const DWORD disposition = plan == PieceWrite::kStartAnew ? CREATE_ALWAYS : OPEN_EXISTING;
-  ScopedHandle file(CreateFileA(partial.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+  ScopedHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file || file.get() == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER none{};
@@ -125,7 +137,7 @@ bool WritePiece(const std::string& partial, PieceWrite plan, const std::string& 
 
 // The piece of the request written; false when it is refused or cannot be
 // written (the capture file stays as it was).
-bool StorePiece(const std::string& path, const std::string& partial, FilePiece* piece) {
+bool StorePiece(const std::wstring& path, const std::wstring& partial, FilePiece* piece) {
   // A text far above one piece is not even decoded.
   if (Base64DecodedSizeBound(captureRequest.data) > kMaxPieceBytes + 2) return false;
   std::string bytes;
@@ -140,23 +152,25 @@ bool StorePiece(const std::string& path, const std::string& partial, FilePiece* 
   piece->length = bytes.size();
   piece->total = piece->offset + piece->length;
   if (!captureRequest.last) return true;
-  return MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+  return MoveFileExW(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
 }  // namespace
 
 bool WriteCaptureCommand() {
-  const std::string path = TemporaryCapturePath(captureRequest.fileName);
-  const std::string partial = PartialCapturePath(path, MAX_PATH);
+  const std::wstring path = CapturePathWide(captureRequest.fileName);
+  const std::wstring partial = PartialCapturePath(path, MAX_PATH);
   if (partial.empty()) return false;
   FilePiece piece;
   if (!StorePiece(path, partial, &piece)) {
     // A broken sequence is not continued: only a new start at offset 0.
-    DeleteFileA(partial.c_str());
+    DeleteFileW(partial.c_str());
     return false;
   }
-  WriteEvent("OnCaptureData", PieceDescription(piece),
-             captureRequest.last ? path : std::string());
+  // The event is UTF-8: the path goes whole, whatever the code page holds.
+  WriteFrame(FramedEvent("OnCaptureData", PieceDescription(piece),
+                         captureRequest.last ? WideToUtf8(path) : std::string(), false,
+                         kMaxEventBytes));
   EndProcess(0);
 }
 

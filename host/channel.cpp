@@ -1,6 +1,7 @@
 // The native-messaging channel on standard input and output.
 #include <fcntl.h>
 #include <io.h>
+#include <atomic>
 #include <cstdio>
 
 #include "core/event.h"
@@ -46,7 +47,15 @@ void WriteEvent(const std::string& eventName, const std::string& arg1, const std
                          arg2Withheld, kMaxEventBytes));
 }
 
+namespace {
+std::atomic<bool> eventWritten{false};
+}  // namespace
+
+bool EventWritten() { return eventWritten; }
+
 void WriteFrame(const std::string& frame) {
+  ReleaseInstance();
+  eventWritten = true;
   _setmode(_fileno(stdout), _O_BINARY);
   std::clearerr(stdout);
   std::fwrite(frame.data(), 1, frame.size(), stdout);

@@ -12,6 +12,9 @@ namespace kv {
 constexpr UINT WM_CAPTURE_START = WM_USER + 0x100;  // 0x0500
 constexpr UINT WM_CAPTURE_DONE = WM_USER + 0x101;   // 0x0501
 constexpr UINT WM_CAPTURE_CANCEL = WM_USER + 0x102; // 0x0502
+// The upload worker's outcome, handed to the main thread to report (lParam:
+// a std::string* of the answer in UTF-8, which the receiver takes).
+constexpr UINT WM_UPLOAD_DONE = WM_USER + 0x103;    // 0x0503
 
 constexpr char kBackgroundClass[] = "KvCapture_BgWindow";
 constexpr char kBackgroundTitle[] = "KvCapture";
@@ -23,6 +26,10 @@ struct CaptureRequest : RequestFields {
 
 extern CaptureRequest captureRequest;
 extern HWND backgroundWindow;
+// The single-instance mutex while this host holds it, and the main thread,
+// which owns it and every window.
+extern HANDLE instanceMutex;
+extern DWORD hostThreadId;
 extern HINSTANCE hostInstance;
 
 // The channel to the browser.
@@ -35,8 +42,17 @@ std::string ReadRequestText(bool* unreadable);
 // not made: it is sent present and empty, as the size rule sends it.
 void WriteEvent(const std::string& eventName, const std::string& arg1, const std::string& arg2,
                 bool arg2Withheld = false);
-// Writes a framed event as it is.
+// Writes a framed event as it is. Every event is the process's last word:
+// the host first gives up its single-instance marks (ReleaseInstance), so
+// that the request the browser sends on receiving it finds none.
 void WriteFrame(const std::string& frame);
+
+// True once an event has gone out.
+bool EventWritten();
+
+// Destroys the background window and releases the single-instance mutex;
+// does nothing off the main thread (which owns both) or a second time.
+void ReleaseInstance();
 
 // Fills captureRequest from the request text; false when the text is not a
 // usable request (every field then keeps its default).
@@ -47,10 +63,12 @@ bool ParseRequest(const std::string& utf8Text);
 
 // The framed "OnCaptureCompleted" for the capture file at `path`: the file
 // read once and its Base64 text encoded straight into the frame when the
-// event can carry it, made only then.
+// event can carry it, made only then. The path is reported whole in UTF-8.
+std::string CaptureEventFrameWide(const std::wstring& path);
+// The same for a path in the ANSI code page.
 std::string CaptureEventFrame(const std::string& path);
-// Writes CaptureEventFrame(path).
-void WriteCaptureEvent(const std::string& path);
+// Writes CaptureEventFrameWide(path).
+void WriteCaptureEvent(const std::wstring& path);
 
 // "ReadCapture": writes "OnCaptureData" with the piece of the capture file
 // at the request's "Offset" and ends the process with 0. Returns false when

@@ -1,6 +1,11 @@
 // Entry of the capture host: one request per process.
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -27,9 +32,14 @@ void EndProcess(int exitCode) {
 
 namespace {
 
-// Held for the whole life of the process: closes the gap between the window
-// check of two hosts started at the same moment.
+// Held from the start until the final event: closes the gap between the
+// window check of two hosts started at the same moment.
 constexpr char kInstanceMutex[] = "KvCaptureExt.SingleInstance";
+// How long a new host waits for one that has given up its window and is
+// ending: the browser sends the next request (the upload after a capture,
+// the next ReadCapture) as soon as an event arrives.
+constexpr DWORD kEndingHostWaitMs = 2000;
+
 
 void StartInstallAssistant() {
   // Wide: the folder's name may lie outside the ANSI code page.
@@ -39,14 +49,17 @@ void StartInstallAssistant() {
   ShellExecuteW(nullptr, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// A host with its window is at work: this one gives up at once. A host
+// without it is ending (or just starting): this one waits a moment for its
+// mutex.
 bool AnotherHostRunning() {
   if (FindWindowA(kBackgroundClass, kBackgroundTitle)) return true;
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
-  if (!mutex) return false;  // cannot tell: the window check stands alone
-  DWORD wait = WaitForSingleObject(mutex, 0);
+  instanceMutex = CreateMutexA(nullptr, FALSE, kInstanceMutex);
+  if (!instanceMutex) return false;  // cannot tell: the window check stands alone
+  DWORD wait = WaitForSingleObject(instanceMutex, kEndingHostWaitMs);
   if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
     // Another host may have created its window between the first look and
-    // the mutex (it releases the mutex only by ending).
+    // the mutex (it holds the mutex while its window exists).
     return FindWindowA(kBackgroundClass, kBackgroundTitle) != nullptr;
   }
   return true;
@@ -75,6 +88,23 @@ void SelectLanguage() {
   std::string code = captureRequest.uiLanguage;
   if (code.empty()) code = DefaultUiLanguageFor(GetUserDefaultUILanguage());
   SelectUiLanguage(code);
+}
+
+// The last way out, for an exception nothing caught (no memory where no
+// handler expected it): the browser still gets its answer, made without
+// allocating, and minimised windows come back.
+[[noreturn]] void OnUnhandledFailure() {
+  RestoreBrowserWindows();
+  if (!EventWritten()) {
+    static const char kBody[] = "{\"EventName\":\"OnExit\"}\n";
+    const uint32_t length = sizeof kBody - 1;
+    const unsigned char prefix[4] = {static_cast<unsigned char>(length), 0, 0, 0};
+    _setmode(_fileno(stdout), _O_BINARY);
+    std::fwrite(prefix, 1, sizeof prefix, stdout);
+    std::fwrite(kBody, 1, length, stdout);
+    std::fflush(stdout);
+  }
+  std::_Exit(-1);
 }
 
 [[noreturn]] void ExitWithEvent() {
@@ -133,6 +163,8 @@ int main(int argc, char** argv) {
   uintptr_t handle = static_cast<uintptr_t>(commandLine.parentWindow);
   if (handle == commandLine.parentWindow)
     callerWindow = reinterpret_cast<HWND>(handle);
+  std::set_terminate(OnUnhandledFailure);
+  hostThreadId = GetCurrentThreadId();
   if (AnotherHostRunning()) return -1;
   hostInstance = GetModuleHandleA(nullptr);
   backgroundWindow = CreateBackgroundWindow();

@@ -3,6 +3,7 @@
 #include "host/host.h"
 #include "winutil/system_function.h"
 #include "winutil/ui_text.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -94,6 +95,9 @@ void CDlgSelect::OnCommand(int id, int code) {
 }
 
 void CDlgSelect::Finish(UINT message) {
+  // The screen is read right after: the prompt must leave it at once, not
+  // fade out into the picture.
+  DisableTransitions(hwnd_);
   PostMessageW(notifyWindow_, message, 0, 0);
   DestroyWindow(hwnd_);
 }

@@ -338,7 +338,7 @@ void CheckHostRun(const std::string& program) {
 // ------------------------------------------------------------ folders and files
 
 void CheckCaptureFolder() {
-  std::string folder = AnsiToUtf8(CaptureFolder());
+  std::string folder = WideToUtf8(CaptureFolderWide());
   bool writable = false;
   if (!folder.empty()) {
     std::wstring wide = Utf8ToWide(folder);

@@ -22,6 +22,12 @@ constexpr UINT kBrowserStartMs = 2000;
 constexpr DWORD kSlowBrowserMs = 6000;
 constexpr UINT kFocusPollMs = 100;
 constexpr UINT kPasteMs = 200;
+// After Return, the browser's time to read the clipboard before the
+// user's text goes back on it.
+constexpr UINT kRestoreClipboardMs = 1000;
+// About a quarter of a second of tries for a clipboard another program holds.
+constexpr int kClipboardTries = 10;
+constexpr DWORD kClipboardPauseMs = 25;
 constexpr UINT_PTR kLaunchTimer = 1;
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr COLORREF kWarningColour = RGB(200, 0, 0);
@@ -40,20 +46,77 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
-// Puts the text on the clipboard as CF_TEXT; skipped when the clipboard
-// cannot be opened.
-void PutTextOnClipboard(HWND owner, const char* text) {
-  ScopedClipboard clipboard(owner);
-  if (!clipboard.is_open()) return;
-  EmptyClipboard();
-  const size_t size = std::strlen(text) + 1;
+// Replaces what the clipboard holds with `text` (CF_TEXT or
+// CF_UNICODETEXT, by the character type); false when the clipboard cannot
+// be opened or takes nothing.
+template <typename Char>
+bool PutTextOnClipboard(HWND owner, const std::basic_string<Char>& text) {
+  const UINT format = sizeof(Char) == 1 ? CF_TEXT : CF_UNICODETEXT;
+  const size_t size = (text.size() + 1) * sizeof(Char);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
-  if (!block) return;
+  if (!block) return false;
   {
     ScopedGlobalLock<char> lock(block);
-    if (lock.get()) std::memcpy(lock.get(), text, size);
+    if (lock.get()) std::memcpy(lock.get(), text.c_str(), size);
   }
-  if (!SetClipboardData(CF_TEXT, block)) GlobalFree(block);
+  ScopedClipboard clipboard(owner, kClipboardTries, kClipboardPauseMs);
+  if (!clipboard.is_open() || !EmptyClipboard() || !SetClipboardData(format, block)) {
+    GlobalFree(block);
+    return false;
+  }
+  return true;
+}
+
+// The clipboard's text; false when it holds none or cannot be opened.
+bool ClipboardText(HWND owner, std::wstring* text) {
+  ScopedClipboard clipboard(owner, kClipboardTries, kClipboardPauseMs);
+  if (!clipboard.is_open()) return false;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (!data) return false;
+  ScopedGlobalLock<wchar_t> lock(data);
+  if (!lock.get()) return false;
+  const size_t limit = GlobalSize(data) / sizeof(wchar_t);
+  size_t length = 0;
+  while (length < limit && lock.get()[length]) ++length;
+  text->assign(lock.get(), length);
+  return true;
+}
+
+std::wstring LongPath(const std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  DWORD n = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
+  return n == 0 || n >= MAX_PATH ? path : std::wstring(buffer, n);
+}
+
+// The program named by the App Paths registration of chrome.exe (an
+// install for all users registers there), per user first; "" when none.
+std::wstring RegisteredBrowser() {
+  const wchar_t kKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe";
+  for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, kKey, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) continue;
+    ScopedRegKey key(opened);
+    wchar_t value[MAX_PATH] = {};
+    DWORD type = 0, bytes = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                         &bytes) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ)) {
+      continue;
+    }
+    std::wstring path = value;
+    if (type == REG_EXPAND_SZ) {
+      wchar_t expanded[MAX_PATH] = {};
+      DWORD n = ExpandEnvironmentStringsW(value, expanded, MAX_PATH);
+      if (n == 0 || n > MAX_PATH) continue;
+      path = expanded;
+    }
+    // Some installers write the path in quotes.
+    if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') {
+      path = path.substr(1, path.size() - 2);
+    }
+    if (!path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return path;
+  }
+  return std::wstring();
 }
 
 // Signed client coordinates of a mouse message.
@@ -62,17 +125,6 @@ POINT PointFromLParam(LPARAM lParam) {
 }
 
 void Key(BYTE key, DWORD flags) { keybd_event(key, 0, flags, 0); }
-
-// True when the window with the keyboard focus belongs to this program:
-// keystrokes meant for the browser would then land here instead (Return
-// would press Close).
-bool ForegroundIsOurs() {
-  HWND foreground = GetForegroundWindow();
-  if (!foreground) return false;
-  DWORD process = 0;
-  GetWindowThreadProcessId(foreground, &process);
-  return process == GetCurrentProcessId();
-}
 
 }  // namespace
 
@@ -92,11 +144,14 @@ std::wstring GetLocalAppDataShortPath() {
 }
 
 std::wstring BrowserPath() {
-  return GetLocalAppDataShortPath() + L"\\Google\\Chrome\\Application\\chrome.exe";
+  const std::wstring perUser =
+      GetLocalAppDataShortPath() + L"\\Google\\Chrome\\Application\\chrome.exe";
+  if (GetFileAttributesW(perUser.c_str()) != INVALID_FILE_ATTRIBUTES) return perUser;
+  const std::wstring registered = RegisteredBrowser();
+  return registered.empty() ? perUser : registered;
 }
 
-bool StartBrowser(HWND dialog) {
-  const std::wstring path = BrowserPath();
+bool StartBrowser(HWND dialog, const std::wstring& path) {
   auto started = reinterpret_cast<INT_PTR>(
       ShellExecuteW(dialog, L"open", path.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED));
   return started > 32;
@@ -202,7 +257,49 @@ void CMainDlg::ShowPicture() {
   InvalidateRect(picture, nullptr, FALSE);
 }
 
-bool CMainDlg::LaunchBrowser() { return StartBrowser(hwnd()); }
+bool ForegroundRunsProgram(const std::wstring& path) {
+  using QueryImageNameFn = BOOL(WINAPI*)(HANDLE, DWORD, LPWSTR, PDWORD);
+  static const auto queryImageName =
+      LookUpSystemFunction<QueryImageNameFn>(L"kernel32.dll", "QueryFullProcessImageNameW");
+  HWND foreground = GetForegroundWindow();
+  DWORD process = 0;
+  if (!queryImageName || path.empty() || !foreground ||
+      !GetWindowThreadProcessId(foreground, &process)) {
+    return false;
+  }
+  ScopedHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process));
+  if (!handle) return false;
+  wchar_t image[MAX_PATH] = {};
+  DWORD size = MAX_PATH;
+  if (!queryImageName(handle.get(), 0, image, &size)) return false;
+  return lstrcmpiW(LongPath(std::wstring(image, size)).c_str(), LongPath(path).c_str()) == 0;
+}
+
+bool CMainDlg::LaunchBrowser() {
+  startedBrowser_ = BrowserPath();
+  return StartBrowser(hwnd(), startedBrowser_);
+}
+
+void CMainDlg::PutAddressOnClipboard() {
+  // On a second start the address may still be there from the first: what
+  // the user had before that is what goes back.
+  if (addressSequence_ == 0 || GetClipboardSequenceNumber() != addressSequence_) {
+    userClipboardText_.clear();
+    hasUserText_ = ClipboardText(hwnd(), &userClipboardText_);
+  }
+  addressSequence_ =
+      PutTextOnClipboard(hwnd(), std::string(kExtensionsPage)) ? GetClipboardSequenceNumber() : 0;
+}
+
+void CMainDlg::RestoreUserClipboard() {
+  // Whatever the user copied since stays.
+  if (hasUserText_ && addressSequence_ != 0 && GetClipboardSequenceNumber() == addressSequence_) {
+    PutTextOnClipboard(hwnd(), userClipboardText_);
+  }
+  addressSequence_ = 0;
+  hasUserText_ = false;
+  userClipboardText_.clear();
+}
 
 bool CMainDlg::OpenFolder(const std::wstring& folder) {
   // The shell's file manager (Explorer) shows the folder.
@@ -248,7 +345,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
   if (id != kLaunchTimer) return;
   switch (launchStep_) {
     case LaunchStep::kBrowserStarting:
-      PutTextOnClipboard(hwnd(), kExtensionsPage);
+      PutAddressOnClipboard();
       launchStep_ = LaunchStep::kWaitingForFocus;
       focusDeadline_ = GetTickCount() + kSlowBrowserMs;
       WaitForBrowserFocus();
@@ -257,12 +354,17 @@ void CMainDlg::OnTimer(UINT_PTR id) {
       WaitForBrowserFocus();
       break;
     case LaunchStep::kPasted:
-      // Unless the user came back to the assistant meanwhile (Return would
-      // press its Close button).
-      if (!ForegroundIsOurs()) {
+      // Only into the browser: the user may have turned to another window
+      // meanwhile (Return would send whatever it holds).
+      if (ForegroundRunsProgram(startedBrowser_)) {
         Key(VK_RETURN, 0);
         Key(VK_RETURN, KEYEVENTF_KEYUP);
       }
+      launchStep_ = LaunchStep::kEntered;
+      SetTimer(hwnd(), kLaunchTimer, kRestoreClipboardMs, nullptr);
+      break;
+    case LaunchStep::kEntered:
+      RestoreUserClipboard();
       StopLaunch();
       break;
     case LaunchStep::kIdle:
@@ -272,9 +374,10 @@ void CMainDlg::OnTimer(UINT_PTR id) {
 }
 
 void CMainDlg::WaitForBrowserFocus() {
-  if (ForegroundIsOurs()) {
-    // The keys would land here; past the deadline the address stays on the
-    // clipboard and nothing is typed.
+  if (!ForegroundRunsProgram(startedBrowser_)) {
+    // The keys would land in the wrong window (this one, or a chat window
+    // that would send the address); past the deadline the address stays on
+    // the clipboard for the user to paste, and nothing is typed.
     if (static_cast<LONG>(GetTickCount() - focusDeadline_) >= 0)
       StopLaunch();
     else
@@ -430,6 +533,10 @@ void CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested) {
 }
 
 void CMainDlg::OnDestroy() {
+  // Closed after the paste: the user's text goes back all the same.
+  if (launchStep_ == LaunchStep::kPasted || launchStep_ == LaunchStep::kEntered) {
+    RestoreUserClipboard();
+  }
   StopLaunch();
   DropLinkFont();
   // The controls give up the scaled font before it is deleted.

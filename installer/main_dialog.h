@@ -14,10 +14,16 @@ namespace kv {
 
 // The user's local application-data folder in its short (8.3) form, or "".
 std::wstring GetLocalAppDataShortPath();
-// Where the per-user Google Chrome lives.
+// Where Google Chrome lives: the per-user install when there is one, else
+// the program its App Paths registration names (an install for all users),
+// else the per-user place (where starting it then fails).
 std::wstring BrowserPath();
-// Starts Google Chrome maximised; false when the shell could not start it.
-bool StartBrowser(HWND dialog);
+// Starts the browser at `path` maximised; false when the shell could not
+// start it.
+bool StartBrowser(HWND dialog, const std::wstring& path);
+// True when the window in front belongs to a process running the program
+// at `path` (compared by long path, ignoring case).
+bool ForegroundRunsProgram(const std::wstring& path);
 // The unpacked extension beside the program ("<folder>\\extension"), for
 // the browser's "Load unpacked"; "" when the program's path is unknown.
 std::wstring ExtensionFolderPath();
@@ -75,9 +81,15 @@ class CMainDlg : public CDialogBase {
   void DropLinkFont();
 
   // The steps after a browser start: its two seconds to come up, then (the
-  // address on the clipboard) up to six more while the assistant keeps the
-  // focus, then the paste, a pause, and Return.
-  enum class LaunchStep { kIdle, kBrowserStarting, kWaitingForFocus, kPasted };
+  // address on the clipboard) up to six more until the browser is in front,
+  // then the paste, a pause, Return, and after another pause the user's
+  // clipboard text put back.
+  enum class LaunchStep { kIdle, kBrowserStarting, kWaitingForFocus, kPasted, kEntered };
+  // Puts the address on the clipboard, keeping the user's text.
+  void PutAddressOnClipboard();
+  // Puts the user's text back, unless the clipboard has changed since the
+  // address went on it.
+  void RestoreUserClipboard();
   struct ChildPlace {
     HWND child;
     RECT rect;  // client coordinates at layoutDpi_
@@ -88,6 +100,13 @@ class CMainDlg : public CDialogBase {
   ScopedFont linkFont_;
   ScopedFont scaledFont_;  // the dialog's font after a DPI change
   LaunchStep launchStep_ = LaunchStep::kIdle;
+  std::wstring startedBrowser_;  // the program LaunchBrowser started
+  // The user's clipboard text while the address is there, and the
+  // clipboard's sequence number after the address went on it (0: the
+  // address is not there).
+  std::wstring userClipboardText_;
+  bool hasUserText_ = false;
+  DWORD addressSequence_ = 0;
   DWORD focusDeadline_ = 0;
   UINT dpi_ = 0;
   UINT layoutDpi_ = 0;

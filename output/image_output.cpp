@@ -77,6 +77,10 @@ bool FindEncoder(const std::wstring& path, CLSID* clsid, HRESULT* failure) {
   return false;
 }
 
+// About a quarter of a second of tries for a clipboard another program holds.
+constexpr int kClipboardTries = 10;
+constexpr DWORD kClipboardPauseMs = 25;
+
 using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 
 // The common dialog is not on every system: looked up when first needed.
@@ -135,14 +139,14 @@ HRESULT EncodeImageFileW(HBITMAP bitmap, const std::wstring& widePath) {
 }
 
 bool SaveToCaptureFolder(HBITMAP bitmap, const std::string& fileName) {
-  std::string path = TemporaryCapturePath(fileName);
+  const std::wstring path = CapturePathWide(fileName);
   if (path.empty()) return false;
-  std::string folder = CaptureFolder();
-  if (!PathFileExistsA(folder.c_str()) && !CreateDirectoryA(folder.c_str(), nullptr)) return false;
-  if (bitmap && EncodeImageFile(bitmap, path) >= 0) return true;
+  const std::wstring folder = CaptureFolderWide();
+  if (!PathFileExistsW(folder.c_str()) && !CreateDirectoryW(folder.c_str(), nullptr)) return false;
+  if (bitmap && EncodeImageFileW(bitmap, path) >= 0) return true;
   // Neither a half-written file nor one left from an earlier capture may
   // be reported as this capture.
-  DeleteFileA(path.c_str());
+  DeleteFileW(path.c_str());
   return false;
 }
 
@@ -174,16 +178,22 @@ bool SaveImageAs(HWND owner, HBITMAP bitmap, const std::string& fileName) {
   return EncodeImageFileW(bitmap, file) >= 0;
 }
 
-void CopyImageToClipboard(HBITMAP bitmap) {
-  ScopedClipboard clipboard(nullptr);
-  if (!clipboard.is_open()) return;
-  EmptyClipboard();
+bool CopyImageToClipboard(HWND owner, HBITMAP bitmap) {
+  // The copy comes first: without it the user's clipboard stays as it was.
   BITMAP info{};
-  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return;
-  HANDLE copy = CopyImage(bitmap, IMAGE_BITMAP, info.bmWidth, info.bmHeight, 0);
-  if (!copy) return;
+  if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return false;
+  ScopedBitmap copy(static_cast<HBITMAP>(
+      CopyImage(bitmap, IMAGE_BITMAP, info.bmWidth, info.bmHeight, 0)));
+  if (!copy) return false;
+  // Opened with an owner: after EmptyClipboard the clipboard belongs to
+  // that window, and Windows refuses SetClipboardData to a clipboard that
+  // belongs to no window.
+  ScopedClipboard clipboard(owner, kClipboardTries, kClipboardPauseMs);
+  if (!clipboard.is_open() || !EmptyClipboard()) return false;
   // The clipboard owns the copy once it takes it.
-  if (!SetClipboardData(CF_BITMAP, copy)) DeleteObject(copy);
+  if (!SetClipboardData(CF_BITMAP, copy.get())) return false;
+  copy.release();
+  return true;
 }
 
 }  // namespace kv

@@ -18,7 +18,9 @@ HRESULT EncodeImageFileW(HBITMAP bitmap, const std::wstring& path);
 // `bitmap` to the chosen path. False when cancelled or not written.
 bool SaveImageAs(HWND owner, HBITMAP bitmap, const std::string& fileName);
 
-// Puts a device-dependent copy of `bitmap` on the clipboard as CF_BITMAP.
-void CopyImageToClipboard(HBITMAP bitmap);
+// Puts a device-dependent copy of `bitmap` on the clipboard as CF_BITMAP,
+// opening it for `owner` (a window of this thread). The clipboard is
+// emptied only once the copy exists; false when it stays as it was.
+bool CopyImageToClipboard(HWND owner, HBITMAP bitmap);
 
 }  // namespace kv

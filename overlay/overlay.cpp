@@ -12,6 +12,7 @@
 #include "resources/host/overlay_ids.h"
 #include "winutil/dpi.h"
 #include "winutil/ui_text.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -66,6 +67,9 @@ RECT VirtualScreenRect() {
 
 // The untouched copy of the virtual screen: the one read from the screen.
 bool ReadScreen() {
+  // What was hidden just before (the prompt, minimised windows) has left
+  // the compositor's picture too.
+  WaitForCompositor();
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
   o.screenSnapshot.reset(CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top,
@@ -307,7 +311,7 @@ void CompleteCapture() {
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
-  CopyImageToClipboard(o.composedImage.get());
+  CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);
   CloseOverlay();

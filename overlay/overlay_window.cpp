@@ -12,6 +12,7 @@
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "winutil/window_state.h"
+#include "winutil/message_guard.h"
 
 namespace kv {
 
@@ -33,7 +34,7 @@ BOOL CALLBACK MatchWindowAt(HWND hwnd, LPARAM param) {
   auto* search = reinterpret_cast<WindowSearch*>(param);
   if (hwnd == o.overlayWindow || !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd)) return TRUE;
   RECT r;
-  if (!GetWindowRect(hwnd, &r) || !PtInRect(&r, search->p) || IsCloaked(hwnd)) return TRUE;
+  if (!VisibleWindowRect(hwnd, &r) || !PtInRect(&r, search->p) || IsCloaked(hwnd)) return TRUE;
   search->found = hwnd;
   return FALSE;
 }
@@ -315,7 +316,9 @@ void OnDestroy() {
 
 }  // namespace
 
-LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+LRESULT DispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_TIMER: OnTimer(); return 0;
     case WM_SETCURSOR: OnSetCursor(); return 0;
@@ -334,6 +337,13 @@ LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lP
     case WM_DESTROY: OnDestroy(); return 0;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
+}
+
+}  // namespace
+
+LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  return CatchAllocationFailure(
+      [&] { return DispatchOverlayMessage(hwnd, msg, wParam, lParam); }, LRESULT{0});
 }
 
 void OnOverlayKey(UINT key) {
@@ -364,16 +374,18 @@ void HighlightWindowUnderPointer() {
   while (target) {
     POINT local = p;
     ScreenToClient(target, &local);
-    HWND child = ChildWindowFromPointEx(target, local, CWP_ALL);
+    // Hidden, disabled and click-through children are not what the user
+    // sees or points at.
+    HWND child = ChildWindowFromPointEx(target, local,
+                                        CWP_SKIPINVISIBLE | CWP_SKIPDISABLED | CWP_SKIPTRANSPARENT);
     // Over no window the search starts at the desktop, whose topmost child
     // is the overlay itself: neither it nor its hidden bars are offered.
     if (!child || child == target || child == o.overlayWindow) break;
     GetCursorPos(&p);
     target = child;
   }
-  if (target) {
-    RECT r;
-    GetWindowRect(target, &r);
+  RECT r;
+  if (target && VisibleWindowRect(target, &r)) {
     POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
     ScreenToClient(o.overlayWindow, &corners[0]);
     ScreenToClient(o.overlayWindow, &corners[1]);

@@ -6,6 +6,7 @@
 #include "host/host.h"
 #include "output/image_output.h"
 #include "winutil/scoped_win.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -94,6 +95,7 @@ void DimBitmap(HDC targetDC, int width, int height) {
 void CaptureRectToFile(HWND notifyWindow, int x, int y, int width, int height,
                        const std::string& fileName) {
   {
+    WaitForCompositor();  // windows minimised just before are off the screen
     ScopedGetDC desktopDC(GetDesktopWindow());
     // An empty or absurd rectangle gives no picture: no file is written and
     // none from an earlier capture is left to be reported.

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <io.h>
 #include <process.h>
-#include <shlwapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -28,6 +27,9 @@ namespace {
 
 // The worker: kept, never waited on.
 HANDLE uploadThread = nullptr;
+// The main thread's window that the worker hands its outcome to; set
+// before the worker starts.
+HWND reportWindow = nullptr;
 
 // Watched by the main thread once a second: a step of the transfer that
 // overruns ends the upload as failed, whatever the worker is blocked in.
@@ -69,17 +71,13 @@ const char kByteOrderMark[] = "\xEF\xBB\xBF";
 // Writes an upload event whose arg1 is already UTF-8 (a marked answer may
 // hold characters that the ANSI code page cannot), with the size rule.
 void WriteUploadEvent(const char* eventName, const std::string& utf8Arg1) {
-  std::string frame =
-      FrameMessage(EventTextLimited(eventName, utf8Arg1, std::string(), kMaxEventBytes));
-  _setmode(_fileno(stdout), _O_BINARY);
-  std::clearerr(stdout);
-  std::fwrite(frame.data(), 1, frame.size(), stdout);
-  std::fflush(stdout);
+  WriteFrame(FrameMessage(EventTextLimited(eventName, utf8Arg1, std::string(), kMaxEventBytes)));
 }
 
 // Writes the outcome and ends the process: "OnUploadCompleted" with a
 // non-empty answer (exit code 0), else "OnUploadFailed" (-1). Only the first
-// caller writes; a later one waits for the process to end.
+// caller writes; a later one waits for the process to end. Called on the
+// main thread, which gives up the single-instance marks first.
 [[noreturn]] void ReportAndEnd(const std::string& utf8Answer) {
   if (eventClaimed.exchange(true)) {
     for (;;) Sleep(INFINITE);
@@ -112,13 +110,13 @@ void CALLBACK OnWatchdogTimer(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // A capture file is a file, not a folder.
-bool IsCaptureFile(const std::string& path) {
-  if (!PathFileExistsA(path.c_str())) return false;
-  DWORD attributes = GetFileAttributesA(path.c_str());
+bool IsCaptureFile(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Does the whole transfer; the server's answer as UTF-8, or "" on any failure.
+// Does the whole transfer of the file at `filePath` (UTF-8); the server's
+// answer as UTF-8, or "" on any failure.
 std::string UploadCaptureFile(const std::string& url, const std::string& filePath,
                               std::string fileField, const std::string& postParams) {
   if (fileField.empty()) fileField = "UploadFile";
@@ -133,7 +131,7 @@ std::string UploadCaptureFile(const std::string& url, const std::string& filePat
   for (const auto& item : SplitPostParams(postParams)) {
     client.AddPostField(AnsiToUtf8(item.first), AnsiToUtf8(item.second));
   }
-  client.AddPostFile(AnsiToUtf8(fileField), filePath, AnsiToUtf8(filePath));
+  client.AddPostFile(AnsiToUtf8(fileField), filePath, AnnouncedFileName(filePath));
   if (!SendMultipartRequest(client.ObjectPath(), &client)) {
     client.CloseHandles();
     return std::string();
@@ -155,7 +153,7 @@ std::string UploadCaptureFile(const std::string& url, const std::string& filePat
 unsigned __stdcall UploadWorker(void*) {
   const std::string postParams = captureRequest.postParams;
   const std::string fileField = captureRequest.fileField;
-  const std::string filePath = TemporaryCapturePath(captureRequest.fileName);
+  const std::string filePath = WideToUtf8(CapturePathWide(captureRequest.fileName));
   const std::string url = captureRequest.uploadUrl;
   // The answer stays on this stack: the process may end from the watchdog
   // while the transfer still runs, and no static may be written then.
@@ -165,13 +163,27 @@ unsigned __stdcall UploadWorker(void*) {
   } catch (...) {
     // No answer: reported as a failed upload.
   }
-  ReportAndEnd(responseText);
+  // The main thread reports: it holds the window and mutex that must be
+  // given up before the event. Reported from here only when it cannot be
+  // reached.
+  auto* answer = new (std::nothrow) std::string(std::move(responseText));
+  if (answer &&
+      PostMessageA(reportWindow, WM_UPLOAD_DONE, 0, reinterpret_cast<LPARAM>(answer))) {
+    return 0;
+  }
+  ReportAndEnd(answer ? *answer : responseText);
 }
 
 }  // namespace
 
+void OnUploadDone(LPARAM answer) {
+  std::string text;
+  if (auto* posted = reinterpret_cast<std::string*>(answer)) text.swap(*posted);
+  ReportAndEnd(text);
+}
+
 HRESULT StartUpload() {
-  const std::string filePath = TemporaryCapturePath(captureRequest.fileName);
+  const std::wstring filePath = CapturePathWide(captureRequest.fileName);
   const std::string& url = captureRequest.uploadUrl;
   if (url.empty() || filePath.empty() || !IsCaptureFile(filePath) || !HasUploadScheme(url)) {
     return E_FAIL;
@@ -179,6 +191,7 @@ HRESULT StartUpload() {
   receivedAnswer = new (std::nothrow) ReceivedAnswer;
   if (!receivedAnswer) return E_FAIL;
   InitializeCriticalSection(&receivedAnswer->lock);
+  reportWindow = backgroundWindow;
   uintptr_t thread = _beginthreadex(nullptr, 0, UploadWorker, nullptr, 0, nullptr);
   if (thread == 0) return E_FAIL;
   uploadThread = reinterpret_cast<HANDLE>(thread);

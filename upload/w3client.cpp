@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "winutil/codepage.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -64,7 +65,9 @@ class LocalFile : public FileSource {
 }  // namespace
 
 std::unique_ptr<FileSource> OpenLocalFile(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const std::wstring widePath = Utf8ToWide(path);
+  if (widePath.empty()) return nullptr;
+  HANDLE h = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<LocalFile>(h);

@@ -76,6 +76,7 @@ class W3Client {
   virtual bool RequestMultipartPost(const std::string& objectPath, const char* referrer);
 
   void AddPostField(const std::string& name, const std::string& value);
+  // `path` in UTF-8 (OpenLocalFile).
   void AddPostFile(const std::string& name, const std::string& path,
                    const std::string& announcedName);
   void ClearPostFields();
@@ -118,8 +119,8 @@ class W3Client {
   StepDeadline* stepDeadline = nullptr;
 };
 
-// Opens a local file for the body (read access, others may read too); null
-// when it cannot be opened.
+// Opens a local file, its path in UTF-8, for the body (read access, others
+// may read too); null when it cannot be opened.
 std::unique_ptr<FileSource> OpenLocalFile(const std::string& path);
 
 // Splits the (UTF-8) URL, keeps its path as the object path and connects

@@ -199,6 +199,14 @@ class ComPtr {
 class ScopedClipboard {
  public:
   explicit ScopedClipboard(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  // Tries `tries` times, `pauseMs` apart: clipboard managers, history and
+  // remote-desktop services hold the clipboard for moments.
+  ScopedClipboard(HWND owner, int tries, DWORD pauseMs) : open_(false) {
+    for (int i = 0; i < tries && !open_; ++i) {
+      if (i > 0) Sleep(pauseMs);
+      open_ = OpenClipboard(owner) != FALSE;
+    }
+  }
   ~ScopedClipboard() {
     if (open_) CloseClipboard();
   }

@@ -277,18 +277,20 @@ def local_appdata():
 class ChromeStandIn:
     """fakechrome.exe placed as the per-user chrome.exe of the Wine prefix."""
 
-    def __init__(self):
-        self.root = local_appdata() / "Google"
-        folder = self.root / "Chrome" / "Application"
+    def __init__(self, folder=None, name="chrome.exe"):
+        """In `folder` (it is removed afterwards) or the per-user place."""
+        self.root = folder or local_appdata() / "Google"
+        folder = folder or self.root / "Chrome" / "Application"
         folder.mkdir(parents=True, exist_ok=True)
-        shutil.copy(FAKECHROME_EXE, folder / "chrome.exe")
+        self.exe = folder / name
+        shutil.copy(FAKECHROME_EXE, self.exe)
         self.record = folder / "chrome-record.txt"
         self.record.unlink(missing_ok=True)
         (folder / "stay-behind").unlink(missing_ok=True)
 
     def stay_behind(self):
         """From now on the stand-in never comes to the front."""
-        (self.root / "Chrome" / "Application" / "stay-behind").write_text("")
+        (self.exe.parent / "stay-behind").write_text("")
 
     def lines(self):
         if not self.record.exists():

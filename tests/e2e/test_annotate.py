@@ -193,7 +193,7 @@ def test_undo_redo_then_a_new_shape_forgets_what_was_undone(capture):
 def test_mosaic_blocks_and_save_as_by_key(capture, tmp_path):
     host = capture()
     fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
-    use("mosaic", pen=5)                              # 16-pixel blocks
+    use("mosaic", pen=5)                              # 24-pixel blocks
     area = (405, 255, 561, 381)
     drag([area[:2], (area[0] + 1, area[1] + 1), area[2:]])
     key("ctrl+s")
@@ -209,7 +209,7 @@ def test_mosaic_blocks_and_save_as_by_key(capture, tmp_path):
     blocks = {}
     for y in range(area[1], area[3]):
         for x in range(area[0], area[2]):
-            cell = ((x - REGION[0]) // 16, (y - REGION[1]) // 16)
+            cell = ((x - REGION[0]) // 24, (y - REGION[1]) // 24)
             blocks.setdefault(cell, set()).add(at(image, x, y))
     assert all(len(colours) == 1 for colours in blocks.values())
     assert len(set().union(*blocks.values())) > 20  # not one flat colour

@@ -1,4 +1,5 @@
 """The host's entry, channel and event handlers, against the real program."""
+import os
 import shutil
 import struct
 import time
@@ -115,6 +116,46 @@ def test_single_instance_marks(holder):
     finally:
         kill_group(proc)
         proc.communicate()
+
+
+def test_new_host_waits_for_one_that_is_ending():
+    # A host that has given up its window holds the mutex only while it ends.
+    proc = wine_popen([PROBE_EXE, "hold-mutex", "1200"])
+    try:
+        assert proc.stdout.readline().strip() == b"ready"
+        result = run_host({"Command": "StopCapture"})
+        assert exit_code(result.returncode) == 0 and result.stdout == b""
+    finally:
+        kill_group(proc)
+        proc.communicate()
+
+
+def whole_frame(host, timeout=30):
+    """Waits until the running host has written one whole frame."""
+    end = time.time() + timeout
+    while time.time() < end:
+        data = os.pread(host._out.fileno(), 1 << 20, 0)
+        if len(data) >= 4 and len(data) >= 4 + struct.unpack_from("<I", data)[0]:
+            return
+        time.sleep(0.005)
+    raise AssertionError("no event")
+
+
+@pytest.mark.win32
+def test_hosts_started_back_to_back(capture_folder):
+    # As the extension does: the next request leaves as soon as the event of
+    # the last one arrives.
+    name = "spine-back-to-back.png"
+    first = RunningHost({"Command": "CaptureRect", "FileName": name, "CaptureLeft": 0,
+                         "CaptureTop": 0, "CaptureWidth": 40, "CaptureHeight": 30})
+    try:
+        whole_frame(first)
+        second = run_host({"Command": "ReadCapture", "FileName": name})
+        assert exit_code(second.returncode) == 0
+        assert second.event["EventName"] == "OnCaptureData"
+        assert exit_code(first.finish().returncode) == 0
+    finally:
+        first.kill()
 
 
 @pytest.mark.win32

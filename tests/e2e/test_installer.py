@@ -128,8 +128,24 @@ def test_missing_package_is_said_in_chinese_and_nothing_is_dragged(folder, witho
 
 # ---- the browser launch and the link label -------------------------------------
 
+USER_TEXT = "the user's own text"
+
+
+def clipboard_text():
+    rc, out, _ = run_wine([BUILD / "win64" / "tests" / "kvdragtool.exe", "clipboard"])
+    assert rc == 0
+    return out.decode().strip()
+
+
+def set_clipboard_text(text):
+    rc, _, _ = run_wine([BUILD / "win64" / "tests" / "kvoverlaywin.exe", "set-text",
+                         text.encode().hex()])
+    assert rc == 0
+
+
 @pytest.mark.win32
 def test_browser_opens_and_gets_the_extensions_page_typed_in(folder, chrome):
+    set_clipboard_text(USER_TEXT)
     assistant = Assistant(folder)
     try:
         assistant.wait_for_dialog()
@@ -146,8 +162,8 @@ def test_browser_opens_and_gets_the_extensions_page_typed_in(folder, chrome):
         typed = chrome.tick("key")
         assert typed - chrome.tick("start") >= 1000
         assert chrome.tick("focus") <= typed
-        rc, out, _ = run_wine([BUILD / "win64" / "tests" / "kvdragtool.exe", "clipboard"])
-        assert rc == 0 and out.decode().strip() == "chrome://extensions"
+        # The user's text goes back once the browser has taken the address.
+        wait_for(lambda: clipboard_text() == USER_TEXT, 10, what="the user's text back")
         assert texts(assistant.refresh())[NOTE_ID] == NOTE
 
         # The link label opens it again, with the same wait.
@@ -182,6 +198,40 @@ def test_the_dialog_answers_while_it_waits_for_the_browser(folder, chrome):
         assert texts(assistant.refresh())[NOTE_ID] == NOTE
     finally:
         assistant.kill()
+
+
+def test_keys_go_only_to_the_browser_it_started(folder, chrome):
+    """Another program's window in front (a chat window, say) gets neither
+    the address nor Return."""
+    chrome.stay_behind()
+    assistant = Assistant(folder)
+    chat = ChromeStandIn(folder / "chat", name="chat.exe")
+    proc = None
+    try:
+        assistant.wait_for_dialog()
+        proc = wine_popen([chat.exe])
+        wait_for(lambda: chat.events("focus"), what="the other window in front")
+        time.sleep(9)  # past the two and six seconds of waiting
+        assert chat.events("key") == [] and chrome.events("key") == []
+        assert clipboard_text() == "chrome://extensions"  # for pasting by hand
+    finally:
+        assistant.kill()
+        if proc:
+            kill_group(proc)
+
+
+def test_a_chrome_for_all_users_is_found_through_app_paths(folder, without_chrome):
+    standin = ChromeStandIn(folder / "Google Chrome for all")
+    key = r"HKCU\Software\Microsoft\Windows\CurrentVersion\App Paths\chrome.exe"
+    assert run_wine(["reg", "add", key, "/ve", "/d", windows_path(standin.exe), "/f"])[0] == 0
+    assistant = Assistant(folder)
+    try:
+        enters = wait_for(lambda: standin.events("enter"), 30, what="Return in the stand-in")
+        assert enters[0]["text"] == "chrome://extensions"
+    finally:
+        assistant.kill()
+        run_wine(["reg", "delete", key, "/f"])
+        standin.remove()
 
 
 def test_without_a_browser_the_dialog_says_so_and_stays_open(assistant):

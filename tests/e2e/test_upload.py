@@ -23,8 +23,10 @@ def text_part(name, value):
 
 
 def file_part(name, path, subtype, data):
-    return (DELIM + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="' + path
-            + b'"\r\nContent-Type: image/' + subtype + b"\r\n\r\n" + data + b"\r\n")
+    """The part of the file at `path`: it announces the base name only."""
+    base_name = path.rsplit(b"\\", 1)[-1]
+    return (DELIM + b'\r\nContent-Disposition: form-data; name="' + name + b'"; filename="'
+            + base_name + b'"\r\nContent-Type: image/' + subtype + b"\r\n\r\n" + data + b"\r\n")
 
 
 @pytest.fixture
@@ -62,13 +64,14 @@ def one_request(server):
 def test_request_on_the_wire(server, capture):
     path = capture("upload-wire.png").encode()
     server.respond(b"stored: 1")
-    result = upload(server.url("/up/load.php?x=1&y=%41"), "upload-wire.png",
+    # An '@' in the query is data, never the start of another server's name.
+    result = upload(server.url("/up/load.php?x=1&y=%41&mail=a@corp.example"), "upload-wire.png",
                     PostParams="a=1&b=two words")
     assert exit_code(result.returncode) == 0
     assert result.stdout == frame(b'{"EventName":"OnUploadCompleted","arg1":"stored: 1"}\n')
 
     req = one_request(server)
-    assert req.request_line == b"POST /up/load.php?x=1&y=%41 HTTP/1.0"
+    assert req.request_line == b"POST /up/load.php?x=1&y=%41&mail=a@corp.example HTTP/1.0"
     assert b"Accept: */*" in req.headers
     assert b"Content-Type: " + CONTENT_TYPE in req.headers
     assert b"Content-Length: %d" % len(req.body) in req.headers
@@ -118,7 +121,7 @@ def test_fields(server, capture, case):
     ("upload-a.b.gif", "upload-a.b.gif", b"gif"),
     ("upload-caf\u00e9 \u00fc.png", "upload-caf\u00e9 \u00fc.png", b"png"),
 ])
-def test_file_part_announces_the_full_path_and_extension(server, capture, requested, on_disk,
+def test_file_part_announces_the_base_name_and_extension(server, capture, requested, on_disk,
                                                          subtype):
     path = capture(on_disk, b"img").encode("utf-8")
     result = upload(server.url(), requested)
@@ -171,8 +174,8 @@ def test_answer_above_the_message_limit_is_cut_to_fit(server, capture, text):
     # An upper-case scheme is not https: plain HTTP to the given port.
     ("HTTPS://127.0.0.1:{port}/upper", "", b"POST /upper HTTP/1.0"),
     ("http://user:pw@127.0.0.1:{port}/auth", "", b"POST /auth HTTP/1.0"),
-    # The first at-sign ends the user information, even in the path.
-    ("http://127.0.0.1:1/a@127.0.0.1:{port}/b", "", b"POST /b HTTP/1.0"),
+    # An at-sign in the path is part of it, never the start of a server name.
+    ("http://127.0.0.1:{port}/a@127.0.0.1:1/b", "", b"POST /a@127.0.0.1:1/b HTTP/1.0"),
     ("http://127.0.0.1:{port}", "", b"POST / HTTP/1.0"),
     # Non-ASCII, spaces and controls go percent-encoded, as browsers send them.
     ("http://127.0.0.1:{port}/caf\u00e9 1?q=\u00fc\r\nX: y", "",
@@ -353,3 +356,38 @@ def test_capture_rect_then_upload_delivers_that_png(server, capture_folder):
                                 b"png", png) + CLOSING)
     with Image.open(io.BytesIO(png)) as image:
         assert image.format == "PNG" and image.size == (64, 48)
+
+
+def test_a_temporary_folder_outside_the_code_page(server, capture_folder):
+    """A user whose profile (and with it the temporary folder) is named in
+    Chinese on a Western system (code page 1252): capture, ReadCapture and
+    upload all reach the file."""
+    import base64
+
+    from kvharness import HOST_EXE, HostResult, unix_path
+    temp = capture_folder[0].rstrip("\\").rsplit("\\", 1)[0] + "\\截图 用户"
+    unix_path(capture_folder[0]).parent.joinpath("截图 用户").mkdir(exist_ok=True)
+    host = "Z:" + str(HOST_EXE).replace("/", "\\")
+
+    def run_with_temp(request):
+        # Wine takes TEMP and TMP from the session's registry, not from the
+        # Linux environment: the command interpreter sets them.
+        rc, out, err = run_wine(["cmd", "/c", f"set TMP={temp}&& set TEMP={temp}&& {host}"],
+                                input=frame(request), timeout=120,
+                                env={"no_proxy": "127.0.0.1,localhost"})
+        return HostResult(rc, out, err)
+
+    name = "wide-temp.png"
+    captured = run_with_temp({"Command": "CaptureRect", "FileName": name, "CaptureLeft": 0,
+                              "CaptureTop": 0, "CaptureWidth": 32, "CaptureHeight": 24})
+    assert captured.event["arg1"] == temp + "\\KvCapture\\" + name
+    png = base64.b64decode(captured.event["arg2"])
+    assert png.startswith(b"\x89PNG")
+    piece = run_with_temp({"Command": "ReadCapture", "FileName": name})
+    assert piece.event["EventName"] == "OnCaptureData"
+    assert base64.b64decode(piece.event["arg2"]) == png
+    server.respond(b"stored")
+    result = run_with_temp({"Command": "Upload", "PostUrl": server.url(), "FileName": name})
+    assert result.event == {"EventName": "OnUploadCompleted", "arg1": "stored"}
+    assert one_request(server).body == file_part(b"UploadFile", name.encode(), b"png",
+                                                 png) + CLOSING

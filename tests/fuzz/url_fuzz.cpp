@@ -27,13 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                  &parts.path}) {
       KV_CHECK(s->size() <= kv::kMaxUrlComponent);
     }
-    KV_CHECK(parts.host.find('/') == std::string::npos);
-    // Host and path are taken from the text; the path is the URL's tail,
-    // or "/" for a URL that has none.
+    KV_CHECK(parts.host.find_first_of("/?#@") == std::string::npos);
+    // Host and path are taken from the text; the path is the URL's tail
+    // (after a "/" put before a query or fragment), or "/" alone.
     KV_CHECK(postUrl.find(parts.host) != std::string::npos);
-    const bool tail = postUrl.size() >= parts.path.size() &&
-                      postUrl.compare(postUrl.size() - parts.path.size(), std::string::npos,
-                                      parts.path) == 0;
+    const std::string tailText = parts.path[1] == '?' || parts.path[1] == '#'
+                                     ? parts.path.substr(1) : parts.path;
+    const bool tail = postUrl.size() >= tailText.size() &&
+                      postUrl.compare(postUrl.size() - tailText.size(), std::string::npos,
+                                      tailText) == 0;
     KV_CHECK(tail || parts.path == "/");
     // The request target is printable ASCII without spaces, and each byte
     // of the path is itself or its %XX.

@@ -72,6 +72,9 @@ TEST(PixelPatch, KeepsOnlyChangedTilesAndRestoresExactly) {
   ASSERT_EQ(patch.tiles.size(), 11u);  // ten along the line, one corner
   EXPECT_EQ(patch.tiles.back(), (Rect{288, 160, 301, 170}));
   EXPECT_LT(patch.bytes.size(), before.bits.size() / 2);
+  // Allocated once at its final size.
+  EXPECT_EQ(patch.bytes.capacity(), patch.bytes.size());
+  EXPECT_EQ(patch.tiles.capacity(), patch.tiles.size());
 
   // Undo, then redo: each exchange gives the other picture.
   const std::vector<uint8_t> later = after.bits;
@@ -116,8 +119,11 @@ TEST(Mosaic, EveryBlockIsOneColourAndNothingOutsideTheAreaChanges) {
   for (int y = 12; y < 22; ++y)
     for (int x = 15; x < 25; ++x) sum += pixel(original, x, y)[1];
   EXPECT_EQ(pixel(picture, 20, 15)[1], (sum + 50) / 100);
-  EXPECT_EQ(MosaicBlockSize(1), 6);
-  EXPECT_EQ(MosaicBlockSize(5), 16);
+  // Blocks as tall as a line of text by default, at every density.
+  EXPECT_EQ(MosaicBlockSize(1, UiScale{96}), 10);
+  EXPECT_EQ(MosaicBlockSize(2, UiScale{96}), 16);
+  EXPECT_EQ(MosaicBlockSize(5, UiScale{96}), 24);
+  EXPECT_EQ(MosaicBlockSize(2, UiScale{144}), 24);
 }
 
 TEST(Keyboard, ArrowsMoveAFixedRegionWithinTheScreenAndCtrlMovesOneEdge) {

@@ -88,6 +88,17 @@ TEST(Multipart, FilePartHeaderAndSubtype) {
   }
 }
 
+TEST(Multipart, AnnouncedFileNameIsTheBaseNameOnly) {
+  EXPECT_EQ(kv::AnnouncedFileName("C:\\Users\\alice\\AppData\\Local\\Temp\\KvCapture\\shot.jpg"),
+            "shot.jpg");
+  EXPECT_EQ(kv::AnnouncedFileName("C:/Users/alice/a.b.png"), "a.b.png");
+  // A UTF-8 name of a Chinese folder and file.
+  EXPECT_EQ(kv::AnnouncedFileName("C:\\\xe7\x94\xa8\\\xe5\x9b\xbe.png"), "\xe5\x9b\xbe.png");
+  EXPECT_EQ(kv::AnnouncedFileName("shot.png"), "shot.png");
+  EXPECT_EQ(kv::AnnouncedFileName("C:\\dir\\"), "");
+  EXPECT_EQ(kv::ImageSubtype(kv::AnnouncedFileName("C:\\x.y\\shot")), "png");
+}
+
 TEST(Multipart, HeaderTextCannotBreakTheHeader) {
   struct {
     const char *in, *out;

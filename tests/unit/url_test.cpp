@@ -22,7 +22,9 @@ TEST(Url, SplitsTheParts) {
       {"127.0.0.1:5000", "http", "", "", "127.0.0.1", 5000, "/"},
       // No '/' after the host: the object path is "/".
       {"http://h", "http", "", "", "h", 80, "/"},
-      {"http://h?q=1", "http", "", "", "h?q=1", 80, "/"},
+      // A query or fragment ends the host; the path gets its root.
+      {"http://h?q=1", "http", "", "", "h", 80, "/?q=1"},
+      {"http://h:81#f", "http", "", "", "h", 81, "/#f"},
       // Upper-case schemes are other schemes: default port 80.
       {"HTTPS://h/x", "HTTPS", "", "", "h", 80, "/x"},
       {"gopher://h/x", "gopher", "", "", "h", 80, "/x"},
@@ -31,9 +33,15 @@ TEST(Url, SplitsTheParts) {
       {"http://u:@h:81/x", "http", "u", "", "h", 81, "/x"},
       {"http://u@h/x", "http", "", "", "h", 80, "/x"},
       {"http://u:p:q@h/x", "http", "u", "p:q", "h", 80, "/x"},
-      // An at-sign in the path ends the user information all the same.
-      {"http://h/a@b/c", "http", "", "", "b", 80, "/c"},
-      {"http://h:1/a@b:2/c", "http", "h", "1/a", "b", 2, "/c"},
+      // Only an at-sign in the authority ends user information: one in the
+      // path, query or fragment is data and never names the server.
+      {"http://h/a@b/c", "http", "", "", "h", 80, "/a@b/c"},
+      {"http://h:1/a@b:2/c", "http", "", "", "h", 1, "/a@b:2/c"},
+      {"https://api.example.com/up?mail=a@corp.com", "https", "", "", "api.example.com", 443,
+       "/up?mail=a@corp.com"},
+      {"http://h?to=a@b", "http", "", "", "h", 80, "/?to=a@b"},
+      {"http://h#a@b", "http", "", "", "h", 80, "/#a@b"},
+      {"http://u:p@ss@h/x", "http", "u", "p@ss", "h", 80, "/x"},
       // Port: leading digits only; none gives 0 (the client then takes the
       // scheme's default).
       {"http://h:/x", "http", "", "", "h", 0, "/x"},

@@ -163,10 +163,18 @@ TEST(CaptureFolderTest, FailedSaveLeavesNoEarlierFileBehind) {
   }
 }
 
+// A window of this thread to own the clipboard, as the host's background
+// window does.
+HWND ClipboardOwner() {
+  static HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      nullptr, nullptr);
+  return owner;
+}
+
 TEST(ClipboardTest, CopySurvivesTheSourceAndKeepsSizeAndPixels) {
   HBITMAP source = kvtest::MakePatternDib(37, 23, 19);
   ASSERT_NE(source, nullptr);
-  CopyImageToClipboard(source);
+  ASSERT_TRUE(CopyImageToClipboard(ClipboardOwner(), source));
   DeleteObject(source);
 
   ScopedClipboard clipboard(nullptr);
@@ -199,10 +207,50 @@ TEST(ClipboardTest, ReplacesWhatWasThere) {
     SetClipboardData(CF_TEXT, text);
   }
   ScopedBitmap bmp(kvtest::MakePatternDib(5, 5, 2));
-  CopyImageToClipboard(bmp.get());
+  ASSERT_TRUE(CopyImageToClipboard(ClipboardOwner(), bmp.get()));
   ScopedClipboard clipboard(nullptr);
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+  EXPECT_EQ(GetClipboardOwner(), ClipboardOwner());
+}
+
+// Text the user copied, put there from this thread with its own owner.
+void PutUserText(const char* text) {
+  ScopedClipboard clipboard(ClipboardOwner());
+  ASSERT_TRUE(clipboard.is_open());
+  EmptyClipboard();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, lstrlenA(text) + 1);
+  {
+    ScopedGlobalLock<char> lock(block);
+    lstrcpyA(lock.get(), text);
+  }
+  SetClipboardData(CF_TEXT, block);
+}
+
+TEST(ClipboardTest, WaitsForAClipboardAnotherThreadHolds) {
+  PutUserText("user text");
+  std::atomic<int> held{0};  // 1 open, 2 could not open
+  std::thread holder([&held] {
+    ScopedClipboard clipboard(nullptr);
+    held = clipboard.is_open() ? 1 : 2;
+    Sleep(100);
+  });
+  while (held == 0) Sleep(1);
+  ScopedBitmap bmp(kvtest::MakePatternDib(5, 5, 2));
+  const bool copied = CopyImageToClipboard(ClipboardOwner(), bmp.get());
+  holder.join();
+  ASSERT_EQ(held, 1);
+  EXPECT_TRUE(copied);
+  ScopedClipboard clipboard(nullptr);
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+}
+
+TEST(ClipboardTest, NoPictureLeavesTheUsersClipboardAlone) {
+  PutUserText("user text");
+  ScopedBitmap notAPicture;
+  EXPECT_FALSE(CopyImageToClipboard(ClipboardOwner(), notAPicture.get()));
+  ScopedClipboard clipboard(nullptr);
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
 }
 
 // Drives the Save As dialog from a second thread: waits for it, reports

@@ -263,10 +263,11 @@ TEST_F(AnnotateText, CommittedTextIsDrawnInsideItsBoxAnyScriptAtMost499Units) {
   OpenBox({450, 350}, {700, 450});
   const Rect box = Box();
   SetWindowTextW(o.textEdit, L"Hello,\r\n\x622A\x56FE \x8868\x683C");  // Chinese on the second line
+  EXPECT_EQ(kv::TextOfBox(), L"Hello,\r\n\x622A\x56FE \x8868\x683C");
   SetFocus(o.overlayWindow);
   EXPECT_FALSE(IsWindowVisible(o.textEdit));
   ASSERT_EQ(o.snapshotStack.size(), 1u);
-  EXPECT_EQ(o.textString, L"Hello,\r\n\x622A\x56FE \x8868\x683C");
+  EXPECT_TRUE(o.textString.empty());  // burned in, not kept
   const auto [inside, outside] = Ink(box);
   EXPECT_GT(inside, 40);
   EXPECT_EQ(outside, 0);
@@ -284,8 +285,17 @@ TEST_F(AnnotateText, CommittedTextIsDrawnInsideItsBoxAnyScriptAtMost499Units) {
 
   OpenBox({450, 500}, {790, 590});
   SetWindowTextW(o.textEdit, std::wstring(600, L'x').c_str());
+  EXPECT_EQ(kv::TextOfBox().size(), 499u);
+}
+
+TEST_F(AnnotateText, CommittedTextKeepsItsColourWhenTheColourChanges) {
+  o.penColor = RGB(0, 0, 255);
+  OpenBox({450, 350}, {700, 450});
+  SetWindowTextW(o.textEdit, L"Hello");
   SetFocus(o.overlayWindow);
-  EXPECT_EQ(o.textString.size(), 499u);
+  const Pixels committed = Composed();
+  o.penColor = RGB(255, 0, 0);
+  EXPECT_EQ(Composed().bytes, committed.bytes);
 }
 
 TEST_F(AnnotateText, APressOnABarCommitsButDiscardingTheRegionDoesNot) {

@@ -424,3 +424,37 @@ TEST(OverlayStart, AWindowThatCannotBeCreatedReportsCancel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Window snap offers what the user sees: over a hidden, a disabled or a
+// click-through child the window itself is framed, over a shown child the
+// child.
+TEST_F(OverlayWindow, WindowSnapPassesOverChildrenNobodySees) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  HWND top = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 200, 150, 400, 300, nullptr,
+                             nullptr, instance, nullptr);
+  ASSERT_TRUE(top);
+  auto child = [&](DWORD exStyle, DWORD style, int x) {
+    return CreateWindowExA(exStyle, "STATIC", "", WS_CHILD | style, x, 20, 80, 80, top, nullptr,
+                           instance, nullptr);
+  };
+  child(0, 0, 10);                                  // hidden
+  child(0, WS_VISIBLE | WS_DISABLED, 110);          // disabled
+  child(WS_EX_TRANSPARENT, WS_VISIBLE, 210);        // click-through
+  child(0, WS_VISIBLE, 310);                        // shown
+  kvtest::Pump(50);
+  auto snapAt = [&](int x, int y) {
+    o.lastSnap = kv::WindowSnap{};
+    PointerTo({200 + x - origin_.x, 150 + y - origin_.y});
+    kv::HighlightWindowUnderPointer();
+    return o.selection;
+  };
+  const Rect whole{200 - origin_.x, 150 - origin_.y, 600 - origin_.x, 450 - origin_.y};
+  for (int x : {50, 150, 250}) EXPECT_EQ(snapAt(x, 60), whole) << x;
+  EXPECT_EQ(snapAt(350, 60), (Rect{whole.left + 310, whole.top + 20, whole.left + 390,
+                                   whole.top + 100}));
+  DestroyWindow(top);
+}
+
+}  // namespace
