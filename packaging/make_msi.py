@@ -178,15 +178,14 @@ def wxs_source(release, version, icons, wxs_folder):
             if str(Path(rel).parent.as_posix()) != (parent or "."):
                 continue
             w.add(depth, f"<Directory {a(Id=folder_id(rel), Name=Path(rel).name)}>")
-            folder_component(depth + 1, rel)
             files_of(depth + 1, rel)
             subfolders(depth + 1, rel)
+            folder_component(depth + 1, rel)
             w.add(depth, "</Directory>")
 
     w.add(2, f"<Directory {a(Id='TARGETDIR', Name='SourceDir')}>")
     w.add(3, f"<Directory {a(Id='LocalAppDataFolder')}>")
     w.add(4, f"<Directory {a(Id='UserProgramsFolder', Name='Programs')}>")
-    folder_component(5, "Programs")
     w.add(5, f"<Directory {a(Id='INSTALLDIR', Name=PRODUCT)}>")
     files_of(6, "")
     # The registration with each browser: the default value of the host's
@@ -196,14 +195,18 @@ def wxs_source(release, version, icons, wxs_folder):
         component_open(6, cid, f"registration {browser}")
         w.add(7, f"<RegistryValue {a(Root='HKCU', Key=parent + chr(92) + HOST_NAME, Type='string', Value='[INSTALLDIR]' + HOST_MANIFEST, KeyPath='yes')}/>")
         w.add(6, "</Component>")
-    # The installer's own values; the install folder goes on uninstall
-    # (each folder only when nothing else lies in it).
+    subfolders(6, "")
+    # The installer's own values; the folders go on uninstall, each only
+    # when nothing else lies in it. Wine removes only folders that a
+    # component creates (CreateFolder), in the order of the package's rows:
+    # the deepest come first.
     component_open(6, "InstallFolder", "install folder")
     own_value(7, "InstallFolder", "[INSTALLDIR]")
+    w.add(7, "<CreateFolder/>")
     w.add(7, f"<RemoveFolder {a(Id='RemoveInstallFolder', On='uninstall')}/>")
     w.add(6, "</Component>")
-    subfolders(6, "")
     w.add(5, "</Directory>")
+    folder_component(5, "Programs")
     w.add(4, "</Directory>")
     w.add(3, "</Directory>")
     w.add(3, f"<Directory {a(Id='ProgramMenuFolder')}>")

@@ -67,7 +67,7 @@ def packages():
 def table(msi, name):
     """The rows of a table as dicts (msiinfo export: names, types, key, rows)."""
     lines = subprocess.run(["msiinfo", "export", str(msi), name], check=True,
-                           capture_output=True, text=True).stdout.split("\r\n")
+                           capture_output=True, text=True).stdout.splitlines()
     columns = lines[0].split("\t")
     return [dict(zip(columns, line.split("\t"))) for line in lines[3:] if line]
 
@@ -191,8 +191,8 @@ def prefix(packages, display):
     subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": str(PREFIX)},
                    capture_output=True)
     shutil.rmtree(PREFIX, ignore_errors=True)
-    rc, out, _ = wine("cmd.exe", "/c", "echo %LOCALAPPDATA%|%APPDATA%")
-    local, roaming = out.decode().strip().split("|")
+    local, roaming = (wine("cmd.exe", "/c", f"echo %{name}%")[1].decode().strip()
+                      for name in ("LOCALAPPDATA", "APPDATA"))
     folders = {
         "install": unix_path(local + r"\Programs\KvCapture"),
         "install_win": local + r"\Programs\KvCapture",
@@ -269,7 +269,8 @@ def test_a_lower_version_is_refused(packages, prefix):
 def test_uninstall_leaves_nothing_of_ours(packages, prefix):
     assert msiexec("/x", packages[1]) == 0
     assert installed_products() == []
-    assert not prefix["install"].exists()
+    # The install folder, and Programs above it, which the install made.
+    assert not prefix["install"].parent.exists()
     assert not prefix["menu"].exists()
     assert not list(prefix["installer_data"].glob("{*}")), "the shortcuts' icons stayed"
     for key in USER_KEYS + [r"HKCU\Software\KvCapture",
