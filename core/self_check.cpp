@@ -25,32 +25,26 @@ bool IsTextMember(const json& object, const char* key) {
 
 // The yes or no a policy setting gives, when the browser reads one in it.
 bool PolicyFlag(const PolicySetting& setting, bool* flag) {
-  switch (setting.kind) {
-    case PolicySetting::Kind::kNumber:
-      *flag = setting.number != 0;
-      return true;
-    case PolicySetting::Kind::kText: {
-      // A whole decimal number that fits 32 bits, an optional sign first,
-      // nothing else.
-      const std::string& s = setting.text;
-      const bool negative = !s.empty() && s[0] == '-';
-      size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
-      if (i == s.size()) return false;
-      const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-      int64_t value = 0;
-      for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') return false;
-        value = value * 10 + (s[i] - '0');
-        if (value > limit) return false;
-      }
-      *flag = value != 0;
-      return true;
-    }
-    case PolicySetting::Kind::kAbsent:
-    case PolicySetting::Kind::kOther:
-      break;
+  if (setting.kind == PolicySetting::Kind::kNumber) {
+    *flag = setting.number != 0;
+    return true;
   }
-  return false;
+  if (setting.kind != PolicySetting::Kind::kText) return false;
+  // A whole decimal number that fits 32 bits, an optional sign first,
+  // nothing else.
+  const std::string& s = setting.text;
+  const bool negative = !s.empty() && s[0] == '-';
+  size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+  if (i == s.size()) return false;
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  int64_t value = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    value = value * 10 + (s[i] - '0');
+    if (value > limit) return false;
+  }
+  *flag = value != 0;
+  return true;
 }
 
 }  // namespace

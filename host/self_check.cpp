@@ -226,11 +226,14 @@ void CheckUserLevelHostsPolicy(const Browser& browser, bool machineRegistered) {
       JudgeUserLevelHosts(ReadPolicySetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, browser.policy),
                           ReadPolicySetting(HKEY_CURRENT_USER, 0, browser.policy));
   if (!verdict.forbidden) return;
-  const std::string key = std::string(verdict.source == PolicySource::kMachine ? "HKLM\\" : "HKCU\\") +
-                          WideToUtf8(browser.policy);
-  std::string text = Say("%1: the policy NativeMessagingUserLevelHosts (%2) forbids capture "
-                         "programs registered for one user; the browser ignores registrations "
-                         "under HKCU.", {browser.name, key});
+  const std::string key =
+      std::string(verdict.source == PolicySource::kMachine ? "HKLM\\" : "HKCU\\") +
+      WideToUtf8(browser.policy);
+  std::string text =
+      Say("%1: the policy NativeMessagingUserLevelHosts (%2) forbids capture "
+          "programs registered for one user; the browser ignores registrations "
+          "under HKCU.",
+          {browser.name, key});
   if (machineRegistered)
     Report(Status::kInfo, std::move(text));
   else
