@@ -2,11 +2,14 @@
 signing, and its whole life under Wine in a fresh prefix of its own.
 
 The package of the 32-bit programs (the deliverable) is installed first; the
-Wine here cannot run 32-bit code, so the upgrade that follows installs the
-same package built around the win64 programs at a higher version, and the
-self-check and the capture run on those. Wine reports some failures of
-msiexec as success: every step is judged by its effects (files, registry
-keys, the products registered under the upgrade code)."""
+system's Wine cannot run 32-bit code, so the upgrade that follows installs
+the same package built around the win64 programs at a higher version, and
+the self-check and the capture run on those. These tests build on each
+other, in order. In the 32-bit runtime of tools/test-win32 one test installs
+the deliverable's package, runs its self-check and a capture, and removes it
+again. Wine reports some failures of msiexec as success: every step is
+judged by its effects (files, registry keys, the products registered under
+the upgrade code)."""
 import json
 import os
 import shutil
@@ -23,18 +26,18 @@ from kvharness import BUILD, REPO, TARGET, WIN64, exit_code, frame, parse_frames
 from screens import decode_arg2
 
 RELEASE = BUILD / "win32" / "release" / "KvCapture"
-PREFIX = BUILD / "wineprefix-msi"
+# The system's Wine gets a fresh prefix; the 32-bit runtime keeps its own.
+PREFIX = (BUILD / "wineprefix-msi" if TARGET == "win64"
+          else Path(os.environ.get("KV_WINEPREFIX", BUILD / "wineprefix")))
 WORK = BUILD / "msi-test"
 VERSION = json.loads((REPO / "extension" / "manifest.json").read_text())["version"]
 USER_KEYS = [rf"HKCU\{parent}\{HOST_NAME}" for parent in make_msi.BROWSER_KEYS.values()]
 FOREIGN_KEY = r"HKCU\Software\Google\Chrome\NativeMessagingHosts\com.example.other"
 FOREIGN_VALUE = r"C:\Other\com.example.other.json"
 
-pytestmark = [
-    pytest.mark.skipif(TARGET != "win64", reason="the installer runs under the system's Wine"),
-    pytest.mark.skipif(not shutil.which("wixl") or not shutil.which("msiinfo"),
-                       reason="wixl and msiinfo (tools/packages.txt) are not installed"),
-]
+pytestmark = pytest.mark.skipif(not shutil.which("wixl") or not shutil.which("msiinfo"),
+                                reason="wixl and msiinfo (tools/packages.txt) are not installed")
+WIN64_ONLY = pytest.mark.skipif(TARGET != "win64", reason="a test of the system's Wine")
 
 
 def higher(version):
@@ -185,24 +188,32 @@ def unix_path(win_path):
     return Path(out.decode().strip())
 
 
-@pytest.fixture(scope="module")
-def prefix(packages, display):
-    """A fresh prefix; its Wine session ends with the module."""
-    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": str(PREFIX)},
-                   capture_output=True)
-    shutil.rmtree(PREFIX, ignore_errors=True)
+def folders_of_prefix():
     local, roaming = (wine("cmd.exe", "/c", f"echo %{name}%")[1].decode().strip()
                       for name in ("LOCALAPPDATA", "APPDATA"))
-    folders = {
+    return {
         "install": unix_path(local + r"\Programs\KvCapture"),
         "install_win": local + r"\Programs\KvCapture",
         "menu": unix_path(roaming + r"\Microsoft\Windows\Start Menu\Programs\KvCapture"),
         "installer_data": unix_path(roaming + r"\Microsoft\Installer"),
     }
-    assert wine("reg.exe", "add", FOREIGN_KEY, "/ve", "/d", FOREIGN_VALUE, "/f")[0] == 0
-    yield folders
+
+
+def stop_session():
     subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": str(PREFIX)},
                    capture_output=True)
+
+
+@pytest.fixture(scope="module")
+def prefix(packages, display):
+    """A fresh prefix with another program's host registered; its Wine
+    session ends with the module."""
+    stop_session()
+    shutil.rmtree(PREFIX, ignore_errors=True)
+    folders = folders_of_prefix()
+    assert wine("reg.exe", "add", FOREIGN_KEY, "/ve", "/d", FOREIGN_VALUE, "/f")[0] == 0
+    yield folders
+    stop_session()
 
 
 def assert_installed(folders, programs_from):
@@ -220,6 +231,7 @@ def assert_installed(folders, programs_from):
         "utf-16-le") in check
 
 
+@WIN64_ONLY
 def test_install_puts_files_keys_and_shortcuts_in_place(packages, prefix):
     assert msiexec("/i", packages[0]) == 0
     assert installed_products() == [product(VERSION)]
@@ -227,14 +239,15 @@ def test_install_puts_files_keys_and_shortcuts_in_place(packages, prefix):
     assert reg_default(FOREIGN_KEY) == FOREIGN_VALUE
 
 
+@WIN64_ONLY
 def test_a_higher_version_replaces_the_installed_one(packages, prefix):
     assert msiexec("/i", packages[1]) == 0
     assert installed_products() == [product(higher(VERSION))]
     assert_installed(prefix, WIN64)
 
 
-def test_self_check_of_the_installed_host_passes(prefix):
-    rc, out, _ = wine(prefix["install_win"] + r"\KvCaptureExt.exe", "/check", "en")
+def assert_self_check_passes(folders):
+    rc, out, _ = wine(folders["install_win"] + r"\KvCaptureExt.exe", "/check", "en")
     lines = out.decode("utf-8").splitlines()
     assert rc == 0, lines
     for browser in make_msi.BROWSER_KEYS:
@@ -242,7 +255,7 @@ def test_self_check_of_the_installed_host_passes(prefix):
     assert lines[-1] == "Everything holds."
 
 
-def test_the_registered_manifest_starts_a_capture(prefix):
+def assert_registered_manifest_starts_a_capture():
     """As the browser does it: the manifest from the registry, the program
     from the manifest, the extension's origin as its argument."""
     manifest_win = reg_default(USER_KEYS[0])
@@ -253,19 +266,31 @@ def test_the_registered_manifest_starts_a_capture(prefix):
     request = {"Command": "CaptureRect", "CaptureLeft": 0, "CaptureTop": 0, "CaptureWidth": 64,
                "CaptureHeight": 48, "FileName": "installed.png"}
     rc, out, _ = run_wine([program, origin, "--parent-window=0"], input=frame(request),
-                          timeout=60, env={"KV_WINEPREFIX": str(PREFIX)})
+                          timeout=120, env={"KV_WINEPREFIX": str(PREFIX)})
     events = [json.loads(f) for f in parse_frames(out)]
     assert exit_code(rc) == 0 and [e["EventName"] for e in events] == ["OnCaptureCompleted"], events
     data = decode_arg2(events[0])
     assert data.startswith(b"\x89PNG") and unix_path(events[0]["arg1"]).read_bytes() == data
 
 
+@WIN64_ONLY
+def test_self_check_of_the_installed_host_passes(prefix):
+    assert_self_check_passes(prefix)
+
+
+@WIN64_ONLY
+def test_the_registered_manifest_starts_a_capture(prefix):
+    assert_registered_manifest_starts_a_capture()
+
+
+@WIN64_ONLY
 def test_a_lower_version_is_refused(packages, prefix):
     assert msiexec("/i", packages[0]) != 0
     assert installed_products() == [product(higher(VERSION))]
     assert_installed(prefix, WIN64)
 
 
+@WIN64_ONLY
 def test_uninstall_leaves_nothing_of_ours(packages, prefix):
     assert msiexec("/x", packages[1]) == 0
     assert installed_products() == []
@@ -278,3 +303,22 @@ def test_uninstall_leaves_nothing_of_ours(packages, prefix):
         assert not key_exists(key), key
     # Another program's host under the same parent stays, and so does the parent.
     assert reg_default(FOREIGN_KEY) == FOREIGN_VALUE
+
+
+@pytest.mark.win32
+@pytest.mark.skipif(TARGET != "win32", reason="needs the 32-bit runtime of tools/test-win32")
+def test_the_installed_deliverable_checks_itself_and_captures(packages, display):
+    """The 32-bit programs as the package installs them, in the runtime's
+    own prefix (left as it was found)."""
+    folders = folders_of_prefix()
+    assert installed_products() == [], "a KvCapture package is installed already"
+    try:
+        assert msiexec("/i", packages[0]) == 0
+        assert installed_products() == [product(VERSION)]
+        assert_installed(folders, RELEASE)
+        assert_self_check_passes(folders)
+        assert_registered_manifest_starts_a_capture()
+    finally:
+        msiexec("/x", packages[0])
+    assert installed_products() == [] and not folders["install"].exists()
+    assert not any(key_exists(key) for key in USER_KEYS)
