@@ -255,8 +255,12 @@ def build(release, output, version=None, wxs=None):
         if wxs:
             Path(wxs).write_text(source.read_text(encoding="utf-8"), encoding="utf-8")
         partial = work / output.name
-        run = subprocess.run(["wixl", "-a", "x86", "-o", str(partial), str(source)],
-                             capture_output=True, text=True)
+        try:
+            run = subprocess.run(["wixl", "-a", "x86", "-o", str(partial), str(source)],
+                                 capture_output=True, text=True)
+        except FileNotFoundError:
+            raise PackageError("wixl is missing: install the Debian package wixl "
+                               "(tools/packages.txt)") from None
         # wixl reports attributes it does not know as warnings and goes on:
         # every attribute written here is one it knows.
         if run.returncode != 0 or not partial.exists() or "WARNING" in run.stderr:

@@ -56,8 +56,13 @@ def sign(paths, env=os.environ):
         return False
     for path in map(Path, paths):
         signed = path.with_name(path.name + ".signed")
-        run = subprocess.run(["osslsigncode", "sign", *args, "-in", str(path), "-out", str(signed)],
-                             capture_output=True, text=True)
+        try:
+            run = subprocess.run(
+                ["osslsigncode", "sign", *args, "-in", str(path), "-out", str(signed)],
+                capture_output=True, text=True)
+        except FileNotFoundError:
+            raise SignError("osslsigncode is missing: install the Debian package osslsigncode "
+                            "(tools/packages.txt)") from None
         if run.returncode != 0 or not signed.is_file():
             signed.unlink(missing_ok=True)
             raise SignError(f"signing {path.name} failed:\n{run.stdout}{run.stderr}")
