@@ -20,7 +20,7 @@ import sys
 import tempfile
 import uuid
 from pathlib import Path
-from xml.sax.saxutils import quoteattr
+import xml.etree.ElementTree as ET
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from exe_icon import icon_of  # noqa: E402
@@ -104,19 +104,8 @@ def release_files(release):
     return files
 
 
-class Wxs:
-    def __init__(self):
-        self.lines = []
-
-    def add(self, depth, text):
-        self.lines.append("  " * depth + text)
-
-    def text(self):
-        return "\n".join(self.lines) + "\n"
-
-
-def a(**attributes):
-    return " ".join(f"{k}={quoteattr(str(v))}" for k, v in attributes.items())
+def element(parent, tag, **attributes):
+    return ET.SubElement(parent, tag, {k: str(v) for k, v in attributes.items()})
 
 
 def file_id(rel):
@@ -124,115 +113,107 @@ def file_id(rel):
             HOST_MANIFEST: "HostManifest"}.get(rel) or ident("f", rel)
 
 
+def icon_id(program):
+    return f"{Path(program).stem}.ico"
+
+
+def parent_of(rel):
+    parent = Path(rel).parent.as_posix()
+    return "" if parent == "." else parent
+
+
 def wxs_source(release, version, icons, wxs_folder):
-    def source_path(path):
+    """The WiX source of the package. `icons` maps icon names to .ico files."""
+    def source(path):
         # wixl takes a source relative to the folder of the WiX file.
         return os.path.relpath(path, wxs_folder)
 
     files = release_files(release)
-    folders = sorted({str(Path(f).parent.as_posix()) for f in files} - {"."})
-    # Every folder below the install folder, parents first.
-    all_folders = sorted({"/".join(f.split("/")[:i + 1]) for f in folders
-                          for i in range(len(f.split("/")))}, key=lambda f: (f.count("/"), f))
+    folders = {"/".join(Path(f).parts[:i]) for f in files for i in range(1, len(Path(f).parts))}
     components = []
-    w = Wxs()
-    w.add(0, '<?xml version="1.0" encoding="utf-8"?>')
-    w.add(0, '<Wix xmlns="http://schemas.microsoft.com/wix/2006/wi">')
-    w.add(1, f"<Product {a(Id=product_code(version), Name=PRODUCT, Version=version, Manufacturer=MANUFACTURER, Language=1033, UpgradeCode=UPGRADE_CODE)}>")
-    w.add(2, f"<Package {a(InstallerVersion=500, Compressed='yes', InstallScope='perUser', Description=f'{PRODUCT} {version}', Comments='Screen capture for Chromium browsers, installed for the current user')}/>")
-    w.add(2, f"<MajorUpgrade {a(DowngradeErrorMessage=DOWNGRADE_MESSAGE)}/>")
-    w.add(2, f"<Media {a(Id=1, Cabinet='kvcapture.cab', EmbedCab='yes')}/>")
-    for icon_name, path in icons.items():
-        w.add(2, f"<Icon {a(Id=icon_name, SourceFile=source_path(path))}/>")
-    w.add(2, f"<Property {a(Id='ARPPRODUCTICON', Value=f'{Path(HOST_PROGRAM).stem}.ico')}/>")
-    w.add(2, f"<Property {a(Id='ARPNOMODIFY', Value=1)}/>")
 
-    def folder_id(rel):
-        return "INSTALLDIR" if rel in (".", "") else ident("d", rel)
-
-    def component_open(depth, cid, name):
+    def component(directory, cid, name):
         components.append(cid)
-        w.add(depth, f"<Component {a(Id=cid, Guid=guid(name))}>")
+        return element(directory, "Component", Id=cid, Guid=guid(name))
 
-    def own_value(depth, name, value, kind="string"):
-        w.add(depth, f"<RegistryValue {a(Root='HKCU', Key=OWN_KEY, Name=name, Type=kind, Value=value, KeyPath='yes')}/>")
+    def own_value(parent, name, value, kind="string"):
+        element(parent, "RegistryValue", Root="HKCU", Key=OWN_KEY, Name=name, Type=kind,
+                Value=value, KeyPath="yes")
 
-    def files_of(depth, rel_folder):
-        for rel in files:
-            if str(Path(rel).parent.as_posix()) != (rel_folder or "."):
-                continue
-            cid = ident("c", rel)
-            component_open(depth, cid, f"file {rel.lower()}")
-            w.add(depth + 1, f"<File {a(Id=file_id(rel), Name=Path(rel).name, Source=source_path(release / rel), KeyPath='yes')}/>")
-            w.add(depth, "</Component>")
-
-    def folder_component(depth, rel):
+    def folder_component(directory, rel):
         """Made on install, removed on uninstall; the folder is the key path."""
-        component_open(depth, ident("cd", rel), f"folder {rel.lower()}")
-        w.add(depth + 1, "<CreateFolder/>")
-        w.add(depth + 1, f"<RemoveFolder {a(Id=ident('rm', rel), On='uninstall')}/>")
-        w.add(depth, "</Component>")
+        made = component(directory, ident("cd", rel), f"folder {rel.lower()}")
+        element(made, "CreateFolder")
+        element(made, "RemoveFolder", Id=ident("rm", rel), On="uninstall")
 
-    def subfolders(depth, parent):
-        for rel in all_folders:
-            if str(Path(rel).parent.as_posix()) != (parent or "."):
-                continue
-            w.add(depth, f"<Directory {a(Id=folder_id(rel), Name=Path(rel).name)}>")
-            files_of(depth + 1, rel)
-            subfolders(depth + 1, rel)
-            folder_component(depth + 1, rel)
-            w.add(depth, "</Directory>")
+    def fill(directory, rel):
+        """The files of the release's folder `rel` ("" for its top), then its
+        subfolders. The folders' own components come after what they hold:
+        Wine removes folders in the order of the package's rows."""
+        for f in (f for f in files if parent_of(f) == rel):
+            held = component(directory, ident("c", f), f"file {f.lower()}")
+            element(held, "File", Id=file_id(f), Name=Path(f).name, Source=source(release / f),
+                    KeyPath="yes")
+        if rel == "":
+            # The registration with each browser: the default value of the
+            # host's own key is the manifest's absolute path.
+            for browser, parent in BROWSER_KEYS.items():
+                key = component(directory, "Register_" + re.sub(r"\W", "", browser),
+                                f"registration {browser}")
+                element(key, "RegistryValue", Root="HKCU", Key=f"{parent}\\{HOST_NAME}",
+                        Type="string", Value=f"[INSTALLDIR]{HOST_MANIFEST}", KeyPath="yes")
+        for sub in sorted(f for f in folders if parent_of(f) == rel):
+            subdirectory = element(directory, "Directory", Id=ident("d", sub), Name=Path(sub).name)
+            fill(subdirectory, sub)
+            folder_component(subdirectory, sub)
 
-    w.add(2, f"<Directory {a(Id='TARGETDIR', Name='SourceDir')}>")
-    w.add(3, f"<Directory {a(Id='LocalAppDataFolder')}>")
-    w.add(4, f"<Directory {a(Id='UserProgramsFolder', Name='Programs')}>")
-    w.add(5, f"<Directory {a(Id='INSTALLDIR', Name=PRODUCT)}>")
-    files_of(6, "")
-    # The registration with each browser: the default value of the host's
-    # own key is the manifest's absolute path.
-    for browser, parent in BROWSER_KEYS.items():
-        cid = "Register_" + re.sub(r"\W", "", browser)
-        component_open(6, cid, f"registration {browser}")
-        w.add(7, f"<RegistryValue {a(Root='HKCU', Key=parent + chr(92) + HOST_NAME, Type='string', Value='[INSTALLDIR]' + HOST_MANIFEST, KeyPath='yes')}/>")
-        w.add(6, "</Component>")
-    subfolders(6, "")
+    wix = ET.Element("Wix", xmlns="http://schemas.microsoft.com/wix/2006/wi")
+    product = element(wix, "Product", Id=product_code(version), Name=PRODUCT, Version=version,
+                      Manufacturer=MANUFACTURER, Language=1033, UpgradeCode=UPGRADE_CODE)
+    element(product, "Package", InstallerVersion=500, Compressed="yes", InstallScope="perUser",
+            Description=f"{PRODUCT} {version}",
+            Comments="Screen capture for Chromium browsers, installed for the current user")
+    element(product, "MajorUpgrade", DowngradeErrorMessage=DOWNGRADE_MESSAGE)
+    element(product, "Media", Id=1, Cabinet="kvcapture.cab", EmbedCab="yes")
+    for name, path in icons.items():
+        element(product, "Icon", Id=name, SourceFile=source(path))
+    element(product, "Property", Id="ARPPRODUCTICON", Value=icon_id(HOST_PROGRAM))
+    element(product, "Property", Id="ARPNOMODIFY", Value=1)
+
+    target = element(product, "Directory", Id="TARGETDIR", Name="SourceDir")
+    user_programs = element(element(target, "Directory", Id="LocalAppDataFolder"), "Directory",
+                            Id="UserProgramsFolder", Name="Programs")
+    install = element(user_programs, "Directory", Id="INSTALLDIR", Name=PRODUCT)
+    fill(install, "")
     # The installer's own values; the folders go on uninstall, each only
-    # when nothing else lies in it. Wine removes only folders that a
-    # component creates (CreateFolder), in the order of the package's rows:
-    # the deepest come first.
-    component_open(6, "InstallFolder", "install folder")
-    own_value(7, "InstallFolder", "[INSTALLDIR]")
-    w.add(7, "<CreateFolder/>")
-    w.add(7, f"<RemoveFolder {a(Id='RemoveInstallFolder', On='uninstall')}/>")
-    w.add(6, "</Component>")
-    w.add(5, "</Directory>")
-    folder_component(5, "Programs")
-    w.add(4, "</Directory>")
-    w.add(3, "</Directory>")
-    w.add(3, f"<Directory {a(Id='ProgramMenuFolder')}>")
-    w.add(4, f"<Directory {a(Id='MenuFolder', Name=PRODUCT)}>")
-    component_open(5, "StartMenu", "start menu")
-    w.add(6, f"<Shortcut {a(Id='AssistantShortcut', Name=SHORTCUT_ASSISTANT, Description='Helps installing the KvCapture extension in the browser', Target='[#Assistant]', WorkingDirectory='INSTALLDIR', Icon=f'{Path(ASSISTANT).stem}.ico')}/>")
+    # when nothing else lies in it (Wine removes only folders a component
+    # creates).
+    own = component(install, "InstallFolder", "install folder")
+    own_value(own, "InstallFolder", "[INSTALLDIR]")
+    element(own, "CreateFolder")
+    element(own, "RemoveFolder", Id="RemoveInstallFolder", On="uninstall")
+    folder_component(user_programs, "Programs")
+
+    menu = element(element(target, "Directory", Id="ProgramMenuFolder"), "Directory",
+                   Id="MenuFolder", Name=PRODUCT)
+    entries = component(menu, "StartMenu", "start menu")
+    element(entries, "Shortcut", Id="AssistantShortcut", Name=SHORTCUT_ASSISTANT,
+            Description="Helps installing the KvCapture extension in the browser",
+            Target="[#Assistant]", WorkingDirectory="INSTALLDIR", Icon=icon_id(ASSISTANT))
     # A console that stays open after the report (cmd /k): started from the
     # menu, the console would otherwise close with the program.
-    check = a(Id="CheckShortcut", Name=SHORTCUT_CHECK,
-              Description="Checks that the browsers can find and start the KvCapture host",
-              Target="[SystemFolder]cmd.exe", Arguments=CHECK_ARGUMENTS,
-              WorkingDirectory="INSTALLDIR", Icon=f"{Path(HOST_PROGRAM).stem}.ico")
-    w.add(6, f"<Shortcut {check}/>")
-    w.add(6, f"<RemoveFolder {a(Id='RemoveMenuFolder', On='uninstall')}/>")
-    own_value(6, "StartMenu", 1, "integer")
-    w.add(5, "</Component>")
-    w.add(4, "</Directory>")
-    w.add(3, "</Directory>")
-    w.add(2, "</Directory>")
-    w.add(2, f"<Feature {a(Id='KvCapture', Title=PRODUCT, Level=1)}>")
+    element(entries, "Shortcut", Id="CheckShortcut", Name=SHORTCUT_CHECK,
+            Description="Checks that the browsers can find and start the KvCapture host",
+            Target="[SystemFolder]cmd.exe", Arguments=CHECK_ARGUMENTS,
+            WorkingDirectory="INSTALLDIR", Icon=icon_id(HOST_PROGRAM))
+    element(entries, "RemoveFolder", Id="RemoveMenuFolder", On="uninstall")
+    own_value(entries, "StartMenu", 1, "integer")
+
+    feature = element(product, "Feature", Id="KvCapture", Title=PRODUCT, Level=1)
     for cid in components:
-        w.add(3, f"<ComponentRef {a(Id=cid)}/>")
-    w.add(2, "</Feature>")
-    w.add(1, "</Product>")
-    w.add(0, "</Wix>")
-    return w.text()
+        element(feature, "ComponentRef", Id=cid)
+    ET.indent(wix)
+    return '<?xml version="1.0" encoding="utf-8"?>\n' + ET.tostring(wix, encoding="unicode") + "\n"
 
 
 def project_version(release):
@@ -247,7 +228,7 @@ def build(release, output, version=None, wxs=None):
     try:
         icons = {}
         for program in (HOST_PROGRAM, ASSISTANT):
-            path = work / f"{Path(program).stem}.ico"
+            path = work / icon_id(program)
             path.write_bytes(icon_of(release / program))
             icons[path.name] = path
         source = work / "kvcapture.wxs"

@@ -1,15 +1,11 @@
-"""The per-user installer package: its tables read back with msiinfo, its
-signing, and its whole life under Wine in a fresh prefix of its own.
-
-The package of the 32-bit programs (the deliverable) is installed first; the
-system's Wine cannot run 32-bit code, so the upgrade that follows installs
-the same package built around the win64 programs at a higher version, and
-the self-check and the capture run on those. These tests build on each
-other, in order. In the 32-bit runtime of tools/test-win32 one test installs
-the deliverable's package, runs its self-check and a capture, and removes it
-again. Wine reports some failures of msiexec as success: every step is
-judged by its effects (files, registry keys, the products registered under
-the upgrade code)."""
+"""The per-user installer package: its tables (msiinfo), its signing, and its
+life under Wine in a fresh prefix: the deliverable's package is installed,
+then (this Wine runs no 32-bit code) the same package around the win64
+programs one version higher, on which the self-check and a capture run; a
+downgrade, then the uninstall. The tests build on each other, in order. In
+the 32-bit runtime of tools/test-win32 one test does the same with the
+deliverable itself. Wine reports some msiexec failures as success: every
+step is judged by its effects."""
 import json
 import os
 import shutil
@@ -97,14 +93,10 @@ def test_the_tables_describe_a_per_user_package(packages):
     assert set(registrations.values()) == {f"[INSTALLDIR]{HOST_NAME}.json"}
     # INSTALLDIR, and with it the manifest's path, is absolute: it lies in
     # the user's local application data.
-    directories = {r["Directory"]: r for r in table(msi, "Directory")}
-    chain, folder = [], "INSTALLDIR"
-    while folder:
-        chain.append(directories[folder]["DefaultDir"])
-        folder = directories[folder]["Directory_Parent"]
-        if folder == "LocalAppDataFolder":
-            break
-    assert folder == "LocalAppDataFolder" and chain == ["KvCapture", "Programs"]
+    parent = {r["Directory"]: (r["Directory_Parent"], r["DefaultDir"])
+              for r in table(msi, "Directory")}
+    assert parent["INSTALLDIR"] == ("UserProgramsFolder", "KvCapture")
+    assert parent["UserProgramsFolder"] == ("LocalAppDataFolder", "Programs")
 
     assert sorted(r["FileName"] for r in table(msi, "File")) == \
         sorted(Path(f).name for f in installed_files())
@@ -200,8 +192,8 @@ def folders_of_prefix():
 
 
 def stop_session():
-    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env={**os.environ, "WINEPREFIX": str(PREFIX)},
-                   capture_output=True)
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], capture_output=True,
+                   env={**os.environ, "WINEPREFIX": str(PREFIX)})
 
 
 @pytest.fixture(scope="module")
@@ -225,7 +217,8 @@ def assert_installed(folders, programs_from):
     for key in USER_KEYS:
         assert reg_default(key) == manifest, key
     links = sorted(p.name for p in folders["menu"].iterdir())
-    assert links == sorted(f"{n}.lnk" for n in (make_msi.SHORTCUT_ASSISTANT, make_msi.SHORTCUT_CHECK))
+    names = (make_msi.SHORTCUT_ASSISTANT, make_msi.SHORTCUT_CHECK)
+    assert links == sorted(f"{n}.lnk" for n in names)
     check = (folders["menu"] / f"{make_msi.SHORTCUT_CHECK}.lnk").read_bytes()
     assert b"cmd.exe" in check and f'"{folders["install_win"]}\\KvCaptureExt.exe" /check'.encode(
         "utf-16-le") in check
@@ -261,7 +254,8 @@ def assert_registered_manifest_starts_a_capture():
     manifest_win = reg_default(USER_KEYS[0])
     manifest = json.loads(unix_path(manifest_win).read_text())
     program = manifest_win.rsplit("\\", 1)[0] + "\\" + manifest["path"]
-    origin = f"chrome-extension://{extension_id_of_manifest(RELEASE / 'extension' / 'manifest.json')}/"
+    origin = "chrome-extension://{}/".format(
+        extension_id_of_manifest(RELEASE / "extension" / "manifest.json"))
     assert manifest["allowed_origins"] == [origin]
     request = {"Command": "CaptureRect", "CaptureLeft": 0, "CaptureTop": 0, "CaptureWidth": 64,
                "CaptureHeight": 48, "FileName": "installed.png"}
@@ -274,12 +268,8 @@ def assert_registered_manifest_starts_a_capture():
 
 
 @WIN64_ONLY
-def test_self_check_of_the_installed_host_passes(prefix):
+def test_the_installed_host_checks_itself_and_captures(prefix):
     assert_self_check_passes(prefix)
-
-
-@WIN64_ONLY
-def test_the_registered_manifest_starts_a_capture(prefix):
     assert_registered_manifest_starts_a_capture()
 
 
@@ -298,8 +288,8 @@ def test_uninstall_leaves_nothing_of_ours(packages, prefix):
     assert not prefix["install"].parent.exists()
     assert not prefix["menu"].exists()
     assert not list(prefix["installer_data"].glob("{*}")), "the shortcuts' icons stayed"
-    for key in USER_KEYS + [r"HKCU\Software\KvCapture",
-                            r"HKCU\Software\Microsoft\Installer\Products" + "\\" + product(higher(VERSION))]:
+    products = r"HKCU\Software\Microsoft\Installer\Products" + "\\"
+    for key in USER_KEYS + [r"HKCU\Software\KvCapture", products + product(higher(VERSION))]:
         assert not key_exists(key), key
     # Another program's host under the same parent stays, and so does the parent.
     assert reg_default(FOREIGN_KEY) == FOREIGN_VALUE
