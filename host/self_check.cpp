@@ -218,9 +218,9 @@ PolicySetting ReadPolicySetting(HKEY root, REGSAM view, const wchar_t* key) {
 }
 
 // Reports the browser's policy when it keeps the browser from using hosts
-// registered for one user: a failure unless a sound registration for all
-// users stands in for them.
-void CheckUserLevelHostsPolicy(const Browser& browser, bool machineRegistered) {
+// registered for one user: a failure when the user's registration is all
+// the browser has, a note otherwise.
+void CheckUserLevelHostsPolicy(const Browser& browser, bool userRegistered, bool machineSound) {
   if (!browser.policy) return;
   UserLevelHostsVerdict verdict =
       JudgeUserLevelHosts(ReadPolicySetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, browser.policy),
@@ -234,7 +234,7 @@ void CheckUserLevelHostsPolicy(const Browser& browser, bool machineRegistered) {
           "programs registered for one user; the browser ignores registrations "
           "under HKCU.",
           {browser.name, key});
-  if (machineRegistered)
+  if (!userRegistered || machineSound)
     Report(Status::kInfo, std::move(text));
   else
     Report(Status::kFail, std::move(text),
@@ -249,7 +249,7 @@ std::string CheckRegistrations() {
   bool anySound = false;
   const std::wstring host = Utf8ToWide(kHostName);
   for (const Browser& browser : kBrowsers) {
-    bool machineSound = false;
+    bool userRegistered = false, machineSound = false;
     // The user's key, then the machine's (32-bit view first, as the
     // browser reads it); one line for each of the two places.
     for (int place = 0; place < 2; ++place) {
@@ -266,6 +266,7 @@ std::string CheckRegistrations() {
                                   {browser.name, Say(scope.label), keyText}));
         continue;
       }
+      userRegistered = userRegistered || place == 0;
       std::string program = CheckRegistration(browser, scope, keyText, manifest);
       if (!program.empty()) {
         anySound = true;
@@ -273,7 +274,7 @@ std::string CheckRegistrations() {
         if (firstProgram.empty()) firstProgram = program;
       }
     }
-    CheckUserLevelHostsPolicy(browser, machineSound);
+    CheckUserLevelHostsPolicy(browser, userRegistered, machineSound);
   }
   if (!anySound) {
     Report(Status::kFail, Say("No browser has the capture program registered."),

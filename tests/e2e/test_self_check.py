@@ -71,10 +71,14 @@ def test_a_machine_registration_counts(release):
     rc, out, _ = run_wine(["reg.exe", "add", MACHINE_KEY, "/ve", "/d", manifest, "/f"])
     if rc != 0:
         pytest.skip(f"Wine refused to write HKLM: {out!r}")
+    # A policy against hosts of one user matters no more.
+    run_wine(["reg.exe", "add", USER_POLICY, "/v", "NativeMessagingUserLevelHosts", "/t",
+              "REG_DWORD", "/d", "0", "/f"])
     rc, lines = self_check(release)
     assert rc == 0, lines
     assert line_with(lines, "Google Chrome, all users: registered").startswith("[ OK ]")
     assert line_with(lines, "Google Chrome, this user: not registered").startswith("[ -- ]")
+    assert line_with(lines, "Google Chrome: the policy").startswith("[ -- ]")
 
 
 def edit_manifest(**changes):
