@@ -30,6 +30,7 @@ VERSION = json.loads((REPO / "extension" / "manifest.json").read_text())["versio
 USER_KEYS = [rf"HKCU\{parent}\{HOST_NAME}" for parent in make_msi.BROWSER_KEYS.values()]
 FOREIGN_KEY = r"HKCU\Software\Google\Chrome\NativeMessagingHosts\com.example.other"
 FOREIGN_VALUE = r"C:\Other\com.example.other.json"
+ZIP_MANIFEST = rf"C:\KvCapture\{HOST_NAME}.json"
 
 pytestmark = pytest.mark.skipif(not shutil.which("wixl") or not shutil.which("msiinfo"),
                                 reason="wixl and msiinfo (tools/packages.txt) are not installed")
@@ -204,6 +205,8 @@ def prefix(packages, display):
     shutil.rmtree(PREFIX, ignore_errors=True)
     folders = folders_of_prefix()
     assert wine("reg.exe", "add", FOREIGN_KEY, "/ve", "/d", FOREIGN_VALUE, "/f")[0] == 0
+    # A registration made from the zip, which the install replaces.
+    assert wine("reg.exe", "add", USER_KEYS[0], "/ve", "/d", ZIP_MANIFEST, "/f")[0] == 0
     yield folders
     stop_session()
 
@@ -230,6 +233,9 @@ def test_install_puts_files_keys_and_shortcuts_in_place(packages, prefix):
     assert installed_products() == [product(VERSION)]
     assert_installed(prefix, RELEASE)
     assert reg_default(FOREIGN_KEY) == FOREIGN_VALUE
+    # The same version again is the same product, not a second one.
+    msiexec("/i", packages[0])
+    assert installed_products() == [product(VERSION)]
 
 
 @WIN64_ONLY
