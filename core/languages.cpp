@@ -86,6 +86,18 @@ const Row kRows[] = {
     {{"Fix: copy com.kvcapture.host.json from the release folder again, then run register-host.cmd.",
       "解决方法：从发布文件夹重新复制 com.kvcapture.host.json，然后运行 register-host.cmd。",
       "解決方法：從發行資料夾重新複製 com.kvcapture.host.json，然後執行 register-host.cmd。"}},
+    {{"%1: the policy NativeMessagingUserLevelHosts (%2) forbids capture programs registered "
+      "for one user; the browser ignores registrations under HKCU.",
+      "%1：策略 NativeMessagingUserLevelHosts（%2）禁止仅为单个用户注册的截图程序；"
+      "浏览器会忽略 HKCU 下的注册。",
+      "%1：原則 NativeMessagingUserLevelHosts（%2）禁止僅為單一使用者註冊的截圖程式；"
+      "瀏覽器會忽略 HKCU 下的註冊。"}},
+    {{"Fix: ask your administrator to allow them (NativeMessagingUserLevelHosts set to 1 or "
+      "removed), or to register KvCapture for all users under HKLM.",
+      "解决方法：请管理员允许此类注册（将 NativeMessagingUserLevelHosts 设为 1 或删除该策略），"
+      "或在 HKLM 下为所有用户注册 KvCapture。",
+      "解決方法：請系統管理員允許此類註冊（將 NativeMessagingUserLevelHosts 設為 1 或移除該原則），"
+      "或在 HKLM 下為所有使用者註冊 KvCapture。"}},
     {{"The capture program %1 started and answered a request.",
       "截图程序 %1 已启动并回应了请求。", "截圖程式 %1 已啟動並回應了請求。"}},
     {{"The capture program %1 could not be started (error %2).",

@@ -23,7 +23,43 @@ bool IsTextMember(const json& object, const char* key) {
   return it != object.end() && it->is_string();
 }
 
+// The yes or no a policy setting gives, when the browser reads one in it.
+bool PolicyFlag(const PolicySetting& setting, bool* flag) {
+  if (setting.kind == PolicySetting::Kind::kNumber) {
+    *flag = setting.number != 0;
+    return true;
+  }
+  if (setting.kind != PolicySetting::Kind::kText) return false;
+  // A whole decimal number that fits 32 bits, an optional sign first,
+  // nothing else.
+  const std::string& s = setting.text;
+  const bool negative = !s.empty() && s[0] == '-';
+  size_t i = (!s.empty() && (s[0] == '-' || s[0] == '+')) ? 1 : 0;
+  if (i == s.size()) return false;
+  const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+  int64_t value = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    value = value * 10 + (s[i] - '0');
+    if (value > limit) return false;
+  }
+  *flag = value != 0;
+  return true;
+}
+
 }  // namespace
+
+UserLevelHostsVerdict JudgeUserLevelHosts(const PolicySetting& machine, const PolicySetting& user) {
+  UserLevelHostsVerdict verdict;
+  bool allowed = true;
+  if (PolicyFlag(machine, &allowed)) {
+    verdict.source = PolicySource::kMachine;
+  } else if (PolicyFlag(user, &allowed)) {
+    verdict.source = PolicySource::kUser;
+  }
+  verdict.forbidden = !allowed;
+  return verdict;
+}
 
 std::string ExtensionOrigin(const std::string& extensionId) {
   return "chrome-extension://" + extensionId + "/";

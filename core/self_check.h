@@ -2,6 +2,7 @@
 // is a native-messaging host manifest right for this extension, and did a
 // host answer like a host. Texts are UTF-8; paths are Windows paths.
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace kv {
@@ -43,6 +44,28 @@ enum class HostAnswer {
   kGarbled,   // anything else (a cut frame, bytes after it, no event)
 };
 HostAnswer JudgeHostAnswer(const std::string& output);
+
+// One place's setting (the machine's or the user's) of a browser policy that
+// says yes or no, as the registry holds it. The browser reads a number
+// (REG_DWORD) as it is and a text (REG_SZ) that holds a whole number as
+// that number; it ignores a text that holds none and any other type.
+struct PolicySetting {
+  enum class Kind { kAbsent, kNumber, kText, kOther };
+  Kind kind = Kind::kAbsent;
+  uint32_t number = 0;  // kNumber
+  std::string text;     // kText
+};
+
+// Whether a browser takes native-messaging hosts registered for one user
+// (HKCU) under its policy "NativeMessagingUserLevelHosts": the machine's
+// setting decides when it has one the browser reads, the user's otherwise;
+// with neither, such hosts are allowed.
+enum class PolicySource { kNone, kMachine, kUser };
+struct UserLevelHostsVerdict {
+  bool forbidden = false;
+  PolicySource source = PolicySource::kNone;  // the setting that decided
+};
+UserLevelHostsVerdict JudgeUserLevelHosts(const PolicySetting& machine, const PolicySetting& user);
 
 // Replaces %1 ... %9 in a text by the given values (a missing value by
 // nothing); "%%" stays one "%".

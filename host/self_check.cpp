@@ -74,13 +74,20 @@ bool ReadFileStart(const std::string& path, DWORD limit, std::string* bytes) {
 
 struct Browser {
   const char* name;
-  const wchar_t* key;  // below HKCU or HKLM
+  const wchar_t* key;     // below HKCU or HKLM
+  const wchar_t* policy;  // its policies, below HKLM and HKCU; nullptr: not checked
 };
 const Browser kBrowsers[] = {
-    {"Google Chrome", L"Software\\Google\\Chrome\\NativeMessagingHosts\\"},
-    {"Chromium", L"Software\\Chromium\\NativeMessagingHosts\\"},
-    {"Microsoft Edge", L"Software\\Microsoft\\Edge\\NativeMessagingHosts\\"},
+    {"Google Chrome", L"Software\\Google\\Chrome\\NativeMessagingHosts\\",
+     L"Software\\Policies\\Google\\Chrome"},
+    {"Chromium", L"Software\\Chromium\\NativeMessagingHosts\\", L"Software\\Policies\\Chromium"},
+    {"Microsoft Edge", L"Software\\Microsoft\\Edge\\NativeMessagingHosts\\",
+     L"Software\\Policies\\Microsoft\\Edge"},
+    {"Brave", L"Software\\BraveSoftware\\Brave-Browser\\NativeMessagingHosts\\",
+     L"Software\\Policies\\BraveSoftware\\Brave"},
+    {"Vivaldi", L"Software\\Vivaldi\\NativeMessagingHosts\\", nullptr},
 };
+constexpr wchar_t kUserLevelHostsPolicy[] = L"NativeMessagingUserLevelHosts";
 
 // A registry key as the browser reads it: the user's first, then the
 // machine's in the 32-bit and then the 64-bit view.
@@ -181,6 +188,60 @@ std::string CheckRegistration(const Browser& browser, const Scope& scope,
   return program;
 }
 
+// The policy value as one place of the registry holds it.
+PolicySetting ReadPolicySetting(HKEY root, REGSAM view, const wchar_t* key) {
+  PolicySetting setting;
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(root, key, 0, KEY_QUERY_VALUE | view, &raw) != ERROR_SUCCESS) return setting;
+  ScopedRegKey open(raw);
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExW(raw, kUserLevelHostsPolicy, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    return setting;
+  setting.kind = PolicySetting::Kind::kOther;
+  if (type == REG_DWORD && size == sizeof(DWORD)) {
+    DWORD number = 0;
+    if (RegQueryValueExW(raw, kUserLevelHostsPolicy, nullptr, &type,
+                         reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS) {
+      setting.kind = PolicySetting::Kind::kNumber;
+      setting.number = number;
+    }
+  } else if (type == REG_SZ && size <= 256) {
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    if (RegQueryValueExW(raw, kUserLevelHostsPolicy, nullptr, &type,
+                         reinterpret_cast<BYTE*>(&text[0]), &size) == ERROR_SUCCESS) {
+      text.resize(wcsnlen(text.c_str(), text.size()));
+      setting.kind = PolicySetting::Kind::kText;
+      setting.text = WideToUtf8(text);
+    }
+  }
+  return setting;
+}
+
+// Reports the browser's policy when it keeps the browser from using hosts
+// registered for one user: a failure when the user's registration is all
+// the browser has, a note otherwise.
+void CheckUserLevelHostsPolicy(const Browser& browser, bool userRegistered, bool machineSound) {
+  if (!browser.policy) return;
+  UserLevelHostsVerdict verdict =
+      JudgeUserLevelHosts(ReadPolicySetting(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, browser.policy),
+                          ReadPolicySetting(HKEY_CURRENT_USER, 0, browser.policy));
+  if (!verdict.forbidden) return;
+  const std::string key =
+      std::string(verdict.source == PolicySource::kMachine ? "HKLM\\" : "HKCU\\") +
+      WideToUtf8(browser.policy);
+  std::string text =
+      Say("%1: the policy NativeMessagingUserLevelHosts (%2) forbids capture "
+          "programs registered for one user; the browser ignores registrations "
+          "under HKCU.",
+          {browser.name, key});
+  if (!userRegistered || machineSound)
+    Report(Status::kInfo, std::move(text));
+  else
+    Report(Status::kFail, std::move(text),
+           "Fix: ask your administrator to allow them (NativeMessagingUserLevelHosts set to 1 or "
+           "removed), or to register KvCapture for all users under HKLM.");
+}
+
 // Checks every browser in every scope; returns the program of the first
 // sound registration in the browsers' order, "" when there is none.
 std::string CheckRegistrations() {
@@ -188,6 +249,7 @@ std::string CheckRegistrations() {
   bool anySound = false;
   const std::wstring host = Utf8ToWide(kHostName);
   for (const Browser& browser : kBrowsers) {
+    bool userRegistered = false, machineSound = false;
     // The user's key, then the machine's (32-bit view first, as the
     // browser reads it); one line for each of the two places.
     for (int place = 0; place < 2; ++place) {
@@ -204,12 +266,15 @@ std::string CheckRegistrations() {
                                   {browser.name, Say(scope.label), keyText}));
         continue;
       }
+      userRegistered = userRegistered || place == 0;
       std::string program = CheckRegistration(browser, scope, keyText, manifest);
       if (!program.empty()) {
         anySound = true;
+        machineSound = machineSound || place == 1;
         if (firstProgram.empty()) firstProgram = program;
       }
     }
+    CheckUserLevelHostsPolicy(browser, userRegistered, machineSound);
   }
   if (!anySound) {
     Report(Status::kFail, Say("No browser has the capture program registered."),

@@ -110,10 +110,11 @@ kv_stop_session() {
   WINEPREFIX="$1" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 }
 kv_stop_wine() { kv_stop_session "$KV_WINEPREFIX"; }
-# The sessions of the prefixes of their own (code pages, 144 dpi).
+# The sessions of the prefixes of their own (code pages, 144 dpi, the
+# installer's life in tests/e2e/test_msi.py).
 kv_stop_other_sessions() {
   local name
-  for name in 936 950 144; do kv_stop_session "$BUILD/wineprefix-$name"; done
+  for name in 936 950 144 msi; do kv_stop_session "$BUILD/wineprefix-$name"; done
 }
 
 # kv_session_pytest <prefix> [VAR=value ...] -- <pytest arguments>: pytest

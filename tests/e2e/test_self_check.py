@@ -16,6 +16,7 @@ WIN64 = BUILD / "win64"
 USER_KEYS = [f"HKCU\\Software\\Google\\Chrome\\NativeMessagingHosts\\{HOST_NAME}",
              f"HKCU\\Software\\Chromium\\NativeMessagingHosts\\{HOST_NAME}"]
 MACHINE_KEY = f"HKLM\\Software\\Google\\Chrome\\NativeMessagingHosts\\{HOST_NAME}"
+USER_POLICY = "HKCU\\Software\\Policies\\Google\\Chrome"
 
 
 @pytest.fixture
@@ -29,6 +30,7 @@ def release(tmp_path):
     yield folder
     for key in USER_KEYS + [MACHINE_KEY]:
         run_wine(["reg.exe", "delete", key, "/f"])
+    run_wine(["reg.exe", "delete", USER_POLICY, "/v", "NativeMessagingUserLevelHosts", "/f"])
 
 
 def self_check(folder, language="en"):
@@ -69,10 +71,14 @@ def test_a_machine_registration_counts(release):
     rc, out, _ = run_wine(["reg.exe", "add", MACHINE_KEY, "/ve", "/d", manifest, "/f"])
     if rc != 0:
         pytest.skip(f"Wine refused to write HKLM: {out!r}")
+    # A policy against hosts of one user matters no more.
+    run_wine(["reg.exe", "add", USER_POLICY, "/v", "NativeMessagingUserLevelHosts", "/t",
+              "REG_DWORD", "/d", "0", "/f"])
     rc, lines = self_check(release)
     assert rc == 0, lines
     assert line_with(lines, "Google Chrome, all users: registered").startswith("[ OK ]")
     assert line_with(lines, "Google Chrome, this user: not registered").startswith("[ -- ]")
+    assert line_with(lines, "Google Chrome: the policy").startswith("[ -- ]")
 
 
 def edit_manifest(**changes):
@@ -118,6 +124,11 @@ BREAKS = {
     "type": (edit_manifest(type="pipe"), 'does not say "type": "stdio"'),
     "origin": (edit_manifest(allowed_origins=["chrome-extension://aaaa/"]),
                "does not allow the extension chrome-extension://"),
+    "user-level hosts forbidden": (
+        lambda f, _: run_wine(["reg.exe", "add", USER_POLICY, "/v", "NativeMessagingUserLevelHosts",
+                               "/t", "REG_DWORD", "/d", "0", "/f"]),
+        "Google Chrome: the policy NativeMessagingUserLevelHosts (HKCU\\Software\\Policies\\"
+        "Google\\Chrome) forbids"),
     "silent host": (silent_host, "probe.exe ended without an answer"),
     "capture folder": (capture_folder_blocked, "cannot be written to"),
     "package": (lambda f, _: (f / "KvCapture.crx").write_bytes(b"PK\x03\x04"),

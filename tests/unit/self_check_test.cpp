@@ -63,6 +63,44 @@ TEST(SelfCheckAnswer, OneFramedEventIsAnAnswer) {
   EXPECT_EQ(JudgeHostAnswer(FrameMessage("{\"arg1\":\"\"}")), HostAnswer::kGarbled);
 }
 
+PolicySetting Number(uint32_t n) {
+  PolicySetting s;
+  s.kind = PolicySetting::Kind::kNumber;
+  s.number = n;
+  return s;
+}
+
+PolicySetting Text(const char* text) {
+  PolicySetting s;
+  s.kind = PolicySetting::Kind::kText;
+  s.text = text;
+  return s;
+}
+
+TEST(SelfCheckPolicy, UserLevelHostsFollowTheDecidingSetting) {
+  const PolicySetting absent, binary{PolicySetting::Kind::kOther, 0, ""};
+  EXPECT_FALSE(JudgeUserLevelHosts(absent, absent).forbidden);
+  EXPECT_EQ(JudgeUserLevelHosts(absent, absent).source, PolicySource::kNone);
+  // The machine's setting wins over the user's, either way.
+  UserLevelHostsVerdict machineNo = JudgeUserLevelHosts(Number(0), Number(1));
+  EXPECT_TRUE(machineNo.forbidden);
+  EXPECT_EQ(machineNo.source, PolicySource::kMachine);
+  EXPECT_FALSE(JudgeUserLevelHosts(Number(1), Number(0)).forbidden);
+  // A user's "no" counts when the machine has no setting the browser reads.
+  for (const PolicySetting& machine : {absent, binary, Text("no"), Text(""), Text("4294967296")}) {
+    UserLevelHostsVerdict v = JudgeUserLevelHosts(machine, Number(0));
+    EXPECT_TRUE(v.forbidden);
+    EXPECT_EQ(v.source, PolicySource::kUser);
+  }
+  // Texts holding whole numbers read as those numbers.
+  EXPECT_TRUE(JudgeUserLevelHosts(Text("0"), absent).forbidden);
+  EXPECT_TRUE(JudgeUserLevelHosts(Text("-0"), absent).forbidden);
+  EXPECT_FALSE(JudgeUserLevelHosts(Text("2"), Number(0)).forbidden);
+  EXPECT_FALSE(JudgeUserLevelHosts(Text("-2147483648"), Number(0)).forbidden);
+  EXPECT_EQ(JudgeUserLevelHosts(Text(" 0"), absent).source, PolicySource::kNone);
+  EXPECT_FALSE(JudgeUserLevelHosts(Number(7), absent).forbidden);
+}
+
 TEST(SelfCheckText, PlaceholdersAreFilledOnce) {
   EXPECT_EQ(FillPlaceholders("%1, %2: %3 (100%%)", {"Chrome", "%1", "x"}), "Chrome, %1: x (100%)");
   EXPECT_EQ(FillPlaceholders("%2 and %9%", {"a"}), " and %");
