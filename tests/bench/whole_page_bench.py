@@ -9,7 +9,6 @@ Usage (after a win64 build, on an X display, e.g. under xvfb-run):
   KV_WINEPREFIX=build/wineprefix /usr/bin/python3 tests/bench/whole_page_bench.py [--runs N]
 """
 import argparse
-import json
 import math
 import shutil
 import statistics
@@ -21,7 +20,6 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 sys.path.insert(0, str(HERE.parent / "e2e"))
 
-import chromium  # noqa: E402
 from chromium import Browser  # noqa: E402
 from kvharness import run_wine  # noqa: E402
 from test_whole_page import PageServer, open_page, tab_id  # noqa: E402
@@ -33,12 +31,7 @@ def main():
     args = parser.parse_args()
     run_wine(["cmd.exe", "/c", "exit"], timeout=180)
     folder = Path(tempfile.mkdtemp(prefix="kv-whole-page-bench-"))
-    extension = folder / "extension"
-    shutil.copytree(chromium.EXTENSION, extension)
-    manifest = json.loads((extension / "manifest.json").read_text())
-    manifest["host_permissions"] = ["<all_urls>"]
-    (extension / "manifest.json").write_text(json.dumps(manifest))
-    browser = Browser(folder, extension=extension)
+    browser = Browser(folder)
     server = PageServer()
     try:
         popup = browser.open("popup.html")

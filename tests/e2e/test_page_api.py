@@ -19,6 +19,7 @@ from browser_server import UploadServer
 from chromium import Browser, Page, extension_id
 from kvharness import REPO, run_wine
 from screens import same_pixels
+from test_whole_page import TALL_PAGE, bands, open_page, tall_page_bands
 
 SAMPLE = Path(__file__).parent / "sample_app" / "index.html"
 CLIENT = REPO / "client" / "kvcapture-client.js"
@@ -34,10 +35,19 @@ setTimeout(() => parent.postMessage({frame: location.origin,
 </script>"""
 
 
+# A frame that asks for the whole page and tells its parent the answer.
+PAGE_FRAME = b"""<!doctype html><script src="/kvcapture-client.js"></script><script>
+KvCapture.ready(20000).then(() => KvCapture.page()).then(() => "ok", (e) => e.code)
+    .then((answer) => parent.postMessage({pageFromFrame: answer}, "*"));
+</script>"""
+
+
 def app_pages():
     return {"/index.html": ("text/html; charset=utf-8", SAMPLE.read_bytes()),
             "/kvcapture-client.js": ("text/javascript", CLIENT.read_bytes()),
-            "/frame.html": ("text/html", FRAME)}
+            "/frame.html": ("text/html", FRAME),
+            "/tall": ("text/html; charset=utf-8", TALL_PAGE.encode()),
+            "/page-frame.html": ("text/html", PAGE_FRAME)}
 
 
 @pytest.fixture(scope="module", autouse=True)
@@ -291,3 +301,39 @@ def test_two_starts_at_once_get_one_run(sites):
     finally:
         popup.close()
         browser.use_host("real")
+
+
+def test_allowed_site_takes_its_own_whole_page(sites):
+    """`page` from the top document of a tab: the page six screens tall comes
+    out stitched right, and its captureId uploads to the site's own server;
+    from a frame, even of the same site, the request is refused."""
+    browser, main = sites["browser"], sites["main"]
+    page = open_page(browser, sites["allowed"] + "/tall")
+    try:
+        ready(page)
+        page.wait_for("document.body.dataset.rows")
+        page.evaluate("""new Promise((loaded) => document.head.append(Object.assign(
+            document.createElement('script'), {src: '/kvcapture-client.js', onload: loaded})))""")
+        geometry = page.evaluate("""({rows: +document.body.dataset.rows, width:
+            document.documentElement.clientWidth, height: document.documentElement.scrollHeight,
+            screen: innerHeight})""")
+        shot = ask(page, "page")
+        assert "base64" in shot, shot
+        data, image = picture(shot)
+        assert geometry["height"] >= 6 * geometry["screen"]
+        assert (shot["width"], shot["height"]) == image.size == (geometry["width"],
+                                                                 geometry["height"])
+        assert (shot["type"], shot["truncated"], image.format) == ("image/png", False, "PNG")
+        assert bands(image.convert("RGB"), 10) == tall_page_bands(geometry["rows"])
+
+        sent = ask(page, "upload", captureId=shot["captureId"], url="upload")
+        assert sent["status"] == "answered", sent
+        assert main.uploads[-1].fields()[-1][3] == data
+
+        page.evaluate("""window.addEventListener('message', (e) => {
+                if (e.data.pageFromFrame) window.frameAnswer = e.data.pageFromFrame; });
+            document.body.append(Object.assign(document.createElement('iframe'),
+                                               {src: '/page-frame.html'}))""")
+        assert page.wait_for("window.frameAnswer", timeout=60) == "not-allowed"
+    finally:
+        page.close()
