@@ -9,6 +9,7 @@
 #include "annotate/annotate.h"
 #include "core/overlay_layout.h"
 #include "host/host.h"
+#include "overlay/monitors.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "resources/host/overlay_ids.h"
@@ -150,10 +151,18 @@ void ShowTooltip(const std::wstring& text) {
   TOOLINFOW tool = OverlayTool();
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(o.tooltipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  // Right of and below the pointer, else above it, on the pointer's monitor.
   POINT p{};
   GetCursorPos(&p);
-  const int offset = o.uiScale.Px(15);
-  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0, MAKELPARAM(p.x + offset, p.y + offset));
+  const Point at{p.x - o.screenRect.left, p.y - o.screenRect.top};
+  const int offset = ScaleAt(at).Px(15);
+  const LRESULT bubble = SendMessageW(o.tooltipWindow, TTM_GETBUBBLESIZE, 0,
+                                      reinterpret_cast<LPARAM>(&tool));
+  const Size size{LOWORD(bubble), HIWORD(bubble)};
+  const Rect box = PlaceBeside({at.x + offset, at.y, at.x + offset, at.y}, size, offset,
+                               {Side::kBelow, Side::kAbove}, MonitorAreaAt(at));
+  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0,
+               MAKELPARAM(box.left + o.screenRect.left, box.top + o.screenRect.top));
   SendMessageW(o.tooltipWindow, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -479,8 +488,9 @@ void PlaceToolbar() {
   GetWindowRect(bar, &window);
   if (o.optionBars[0]) GetClientRect(o.optionBars[0], &colour);
   const int optionRow = o.currentTool > 0 ? colour.bottom : 0;
+  // On the monitor holding the region's larger part.
   const Point at = ToolbarOrigin(o.selection, {client.right, client.bottom}, optionRow,
-                                 o.ScreenHeight(), o.uiScale);
+                                 MonitorAreaOf(o.selection), o.uiScale);
   MoveWindow(bar, at.x, at.y, window.right - window.left, window.bottom - window.top, TRUE);
   ShowWindow(bar, SW_SHOW);
   UpdateWindow(bar);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/monitor_placement.h"
 #include "core/pixel_patch.h"
 #include "core/selection.h"
 #include "core/ui_scale.h"
@@ -70,6 +71,8 @@ struct OverlayState : SelectionFields {
   // The density of the monitor the pointer was on when the overlay opened:
   // the magnifier, labels, handles and companion windows are sized for it.
   UiScale uiScale;
+  // The monitors as the capture started, in overlay client coordinates.
+  Monitors monitors;
   WindowSnap lastSnap;
   ScopedBitmap screenSnapshot;
   ScopedBitmap dimmedSnapshot;
