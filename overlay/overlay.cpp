@@ -372,6 +372,7 @@ void ReleaseOverlayResources() {
   o.textBoxFont.reset();
   for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
   o.contextMenu.reset();
+  o.monitors.clear();  // read again by the next capture
   ResetCapture();
 }
 

@@ -14,6 +14,7 @@ from PIL import Image, ImageChops
 
 import xdo
 from kvharness import PROBE_EXE, exit_code, kill_group, run_host, wine_popen
+from test_prompt import TEXTS, prompt_host, wait_for_prompt  # noqa: F401 (a fixture)
 
 pytestmark = pytest.mark.skipif(os.environ.get("KV_MONITORS") != "3",
                                 reason="needs the three-monitor desk of tools/test")
@@ -195,3 +196,13 @@ def test_the_toolbar_stays_on_the_monitor_of_the_region(capture):
                            else bottom - 40))
             xdo.click(3, settle=0.4)
             assert xdo.wait_for(lambda: toolbar_box() is None, timeout=5), (name, points)
+
+
+@pytest.mark.parametrize("name", ["left", "upper", "primary"])
+def test_the_prompt_is_centred_on_the_monitor_under_the_pointer(prompt_host, name):
+    left, top, right, bottom = MONITORS[name]  # without a task bar: the work area
+    xdo.move(*on_x(left + 100, bottom - 100))
+    prompt_host()
+    l, t, r, b = wait_for_prompt(TEXTS["en"][0])["rect"]
+    assert abs((l + r) / 2 - (left + right) / 2) <= 1, (name, (l, t, r, b))
+    assert abs((t + b) / 2 - (top + bottom) / 2) <= 1, (name, (l, t, r, b))
