@@ -203,10 +203,8 @@ void FireToolbarButton(int index) {
 
 // ---- toolbar (1131)
 
-void OnToolbarInit(HWND dlg) {
-  toolbarTracking = false;
-  o.penWidth = 2;
-  o.penColor = RGB(0, 0, 0);
+// The buttons' images and places for the current artwork set.
+void LoadToolbarButtons() {
   std::array<Size, kToolbarButtonCount> sizes;
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     toolbarButtons[i] = ToolButton{};
@@ -215,6 +213,27 @@ void OnToolbarInit(HWND dlg) {
   }
   const auto rects = ToolbarButtonRects(sizes, o.uiScale);
   for (int i = 0; i < kToolbarButtonCount; ++i) toolbarButtons[i].rect = rects[i];
+}
+
+void LoadPenSizeButtons() {
+  std::array<Size, kPenSizeButtonCount> sizes;
+  for (int i = 0; i < kPenSizeButtonCount; ++i) {
+    penSizeButtons[i] = ToolButton{};
+    LoadButtonImages(kPenSizeStrips[i], penSizeButtons[i], nullptr);
+    sizes[i] = {penSizeButtons[i].width, penSizeButtons[i].height};
+  }
+  const auto rects = PenSizeButtonRects(sizes, o.uiScale);
+  for (int i = 0; i < kPenSizeButtonCount; ++i) {
+    penSizeButtons[i].rect = rects[i];
+    penSizeButtons[i].pressed = kPenWidths[i] == o.penWidth;
+  }
+}
+
+void OnToolbarInit(HWND dlg) {
+  toolbarTracking = false;
+  o.penWidth = 2;
+  o.penColor = RGB(0, 0, 0);
+  LoadToolbarButtons();
 }
 
 void OnToolbarMouseMove(HWND dlg) {
@@ -392,15 +411,7 @@ INT_PTR CALLBACK PenSizeBarDialogProc(HWND dlg, UINT msg, WPARAM wParam, LPARAM 
   switch (msg) {
     case WM_INITDIALOG: {
       penSizeBarTracking = false;
-      std::array<Size, kPenSizeButtonCount> sizes;
-      for (int i = 0; i < kPenSizeButtonCount; ++i) {
-        penSizeButtons[i] = ToolButton{};
-        LoadButtonImages(kPenSizeStrips[i], penSizeButtons[i], nullptr);
-        sizes[i] = {penSizeButtons[i].width, penSizeButtons[i].height};
-      }
-      const auto rects = PenSizeButtonRects(sizes, o.uiScale);
-      for (int i = 0; i < kPenSizeButtonCount; ++i) penSizeButtons[i].rect = rects[i];
-      penSizeButtons[1].pressed = true;  // penWidth 2
+      LoadPenSizeButtons();  // penWidth 2: the middle one pressed
       return TRUE;
     }
     case WM_CTLCOLORDLG: return BarBrush();
@@ -480,9 +491,47 @@ void ResetToolbarButtons() {
 
 void ResetColourBarHover() { hoveredSwatch = 0; }
 
+namespace {
+
+// A bar takes the size of its background picture.
+void FitBarToBackground(HWND bar, HBITMAP background) {
+  BITMAP info{};
+  if (!bar || !background || !GetObject(background, sizeof info, &info)) return;
+  SetWindowPos(bar, nullptr, 0, 0, info.bmWidth, info.bmHeight,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(bar, nullptr, FALSE);
+}
+
+// The toolbar and its bars are drawn with the artwork set of the monitor
+// holding the region's larger part: moved to a monitor of another density,
+// they take that monitor's set. The pen, colour and tool stay.
+void MatchArtworkToRegion() {
+  const UiScale want = ScaleOf(o.selection);
+  if (want.ArtPercent() == o.uiScale.ArtPercent()) return;
+  o.uiScale = want;
+  const int backgrounds[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
+                              IDB_TEXT_SIZE_BAR_BACK};
+  const HWND bars[4] = {o.toolbarWindow, o.optionBars[0], o.optionBars[1], o.optionBars[2]};
+  for (int i = 0; i < 4; ++i) {
+    o.toolbarBitmaps[i].reset(LoadArtwork(backgrounds[i]));
+    FitBarToBackground(bars[i], o.toolbarBitmaps[i].get());
+  }
+  LoadToolbarButtons();
+  MarkActiveTool();
+  LoadPenSizeButtons();
+  colourSwatches = ColourSwatchRects(o.uiScale);
+  const UiScale& s = o.uiScale;
+  if (o.fontSizeCombo) {
+    MoveWindow(o.fontSizeCombo, s.ArtPx(30), s.ArtPx(6), s.ArtPx(50), s.ArtPx(180), FALSE);
+  }
+}
+
+}  // namespace
+
 void PlaceToolbar() {
   HWND bar = o.toolbarWindow;
   if (!bar) return;
+  MatchArtworkToRegion();
   RECT client, window, colour{};
   GetClientRect(bar, &client);
   GetWindowRect(bar, &window);

@@ -9,12 +9,11 @@
 #include <initializer_list>
 #include <vector>
 
+#include "core/overlay_layout.h"
 #include "core/selection.h"
 #include "core/ui_scale.h"
 
 namespace kv {
-
-struct Size;
 
 // One monitor, in the coordinates of whoever reads it (screen or overlay
 // client coordinates), with its work area (the area without task bars) and

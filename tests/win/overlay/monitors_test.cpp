@@ -38,4 +38,34 @@ TEST(OverlayMonitors, AreReadAtEveryStartInOverlayCoordinates) {
   DestroyWindow(notify);
 }
 
+// The overlay on two monitors of 96 and 144 dpi (the halves of the test
+// display): the toolbar, its bars and the handles take the density of the
+// monitor holding the region.
+TEST_F(OverlayWindow, TheToolbarTakesTheArtworkOfTheRegionsMonitor) {
+  const int half = o.ScreenWidth() / 2, h = o.ScreenHeight();
+  o.monitors = {kv::Monitor{{0, 0, half, h}, {0, 0, half, h}, 96},
+                kv::Monitor{{half, 0, 2 * half, h}, {half, 0, 2 * half, h}, 144}};
+  WaitUntilReady();
+  auto clientSize = [](HWND w) {
+    RECT r{};
+    GetClientRect(w, &r);
+    return kv::Size{r.right, r.bottom};
+  };
+  Drag({half + 100, 100}, {{half + 101, 101}, {half + 500, 400}});
+  ASSERT_TRUE(IsWindowVisible(o.toolbarWindow));
+  EXPECT_EQ(clientSize(o.toolbarWindow).width, 426);  // the 150 % artwork
+  EXPECT_EQ(o.handleRects[1].Width(), 8);
+  Command(kv::kCmdAddRectangle);
+  EXPECT_EQ(clientSize(o.optionBars[1]).width, 125);
+  EXPECT_EQ(o.penWidth, 2);
+  const Rect bar = WindowRectInOverlay(o.toolbarWindow);
+  EXPECT_GE(bar.left, half);
+
+  Command(kv::kCmdResetCapture);
+  WaitUntilReady();
+  Drag({100, 100}, {{101, 101}, {500, 400}});
+  EXPECT_EQ(clientSize(o.toolbarWindow).width, 284);
+  EXPECT_EQ(o.handleRects[1].Width(), 5);
+}
+
 }  // namespace kvtest
