@@ -51,7 +51,9 @@ Rect BoxOnSide(const Rect& a, Size s, int gap, Side side) {
 }
 
 bool RoomAcross(const Rect& box, Side side, const Rect& b) {
-  if (side == Side::kBelow || side == Side::kAbove) return box.top >= b.top && box.bottom <= b.bottom;
+  if (side == Side::kBelow || side == Side::kAbove) {
+    return box.top >= b.top && box.bottom <= b.bottom;
+  }
   return box.left >= b.left && box.right <= b.right;
 }
 
@@ -122,7 +124,8 @@ Rect ShiftInside(const Rect& r, const Rect& b) {
 }
 
 Point ClampInside(Point p, const Rect& b) {
-  return {std::max(b.left, std::min(p.x, b.right - 1)), std::max(b.top, std::min(p.y, b.bottom - 1))};
+  return {std::max(b.left, std::min(p.x, b.right - 1)),
+          std::max(b.top, std::min(p.y, b.bottom - 1))};
 }
 
 Rect PlaceBeside(const Rect& anchor, Size size, int gap, std::initializer_list<Side> order,

@@ -14,7 +14,8 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (!GetMonitorInfoW(monitor, &info)) return TRUE;
-  monitors->push_back(Monitor{FromRECT(info.rcMonitor), FromRECT(info.rcWork), DpiOfMonitor(monitor)});
+  monitors->push_back(
+      Monitor{FromRECT(info.rcMonitor), FromRECT(info.rcWork), DpiOfMonitor(monitor)});
   return TRUE;
 }
 

@@ -77,10 +77,8 @@ TEST(MonitorPlacement, MagnifierStaysOnThePointersMonitor) {
   const Monitors desk = Desk(144, 96, 192);
   for (size_t i = 0; i < desk.size(); ++i) {
     const Rect& a = desk[i].area;
-    const Point corners[] = {{a.left, a.top},
-                             {a.right - 1, a.top},
-                             {a.left, a.bottom - 1},
-                             {a.right - 1, a.bottom - 1}};
+    const Point corners[] = {
+        {a.left, a.top}, {a.right - 1, a.top}, {a.left, a.bottom - 1}, {a.right - 1, a.bottom - 1}};
     for (const Point p : corners) {
       SCOPED_TRACE(testing::Message() << "monitor " << i << " at " << p.x << "," << p.y);
       const kv::UiScale scale = kv::ScaleAt(desk, p, {});
@@ -95,10 +93,8 @@ TEST(MonitorPlacement, MagnifierStaysOnThePointersMonitor) {
   EXPECT_EQ(kv::LayoutMagnifier({2303, 0}, kUpper, false).box, (Rect{2183, 25, 2303, 165}));
   // The picture's magnifier follows the pointer's monitor and density.
   const Rect region{1000, 900, 1400, 1000};
-  EXPECT_EQ(kv::PlainPicture(region, false, {1200, 1000}, desk).magnifier.Width(),
-            180 + 2 * 6);
-  EXPECT_EQ(kv::PlainPicture(region, false, {1300, 1000}, desk).magnifier.Width(),
-            120 + 2 * 4);
+  EXPECT_EQ(kv::PlainPicture(region, false, {1200, 1000}, desk).magnifier.Width(), 180 + 2 * 6);
+  EXPECT_EQ(kv::PlainPicture(region, false, {1300, 1000}, desk).magnifier.Width(), 120 + 2 * 4);
 }
 
 TEST(MonitorPlacement, ToolbarAndLabelStayOnTheRegionsMonitor) {

@@ -28,9 +28,8 @@ TEST(OverlayMonitors, AreReadAtEveryStartInOverlayCoordinates) {
   ASSERT_EQ(o.monitors.size(), screen.size());
   for (size_t i = 0; i < screen.size(); ++i) {
     const RECT& s = screen[i];
-    EXPECT_EQ(o.monitors[i].area,
-              (Rect{s.left - o.screenRect.left, s.top - o.screenRect.top,
-                    s.right - o.screenRect.left, s.bottom - o.screenRect.top}));
+    EXPECT_EQ(o.monitors[i].area, (Rect{s.left - o.screenRect.left, s.top - o.screenRect.top,
+                                        s.right - o.screenRect.left, s.bottom - o.screenRect.top}));
     EXPECT_GE(o.monitors[i].dpi, 96);
   }
   kv::CancelCapture();
