@@ -1,7 +1,6 @@
 #include "host/prompt.h"
 
 #include "core/monitor_placement.h"
-#include "core/overlay_layout.h"
 #include "host/host.h"
 #include "winutil/system_function.h"
 #include "winutil/ui_text.h"
