@@ -4,6 +4,7 @@
 #include "annotate/annotate.h"
 #include "annotate/tool_drawing.h"
 #include "core/annotation.h"
+#include "overlay/monitors.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 
@@ -75,7 +76,9 @@ void PlaceTextBox(Point releasePoint) {
   }
   const Point end = ClampToRegion(o.selection, releasePoint);
   SetWindowTextW(o.textEdit, L"");
-  const Rect box = TextBoxRect(o.shapeStart, end);
+  // A box that its least size pushes off its monitor is shifted back onto it.
+  const Rect dragged = TextBoxRect(o.shapeStart, end);
+  const Rect box = ShiftInside(dragged, MonitorAreaOf(dragged));
   MoveWindow(o.textEdit, box.left, box.top, box.Width(), box.Height(), TRUE);
   ShowWindow(o.textEdit, SW_SHOW);
   UpdateWindow(o.textEdit);

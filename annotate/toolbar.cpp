@@ -9,6 +9,7 @@
 #include "annotate/annotate.h"
 #include "core/overlay_layout.h"
 #include "host/host.h"
+#include "overlay/monitors.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "resources/host/overlay_ids.h"
@@ -151,10 +152,18 @@ void ShowTooltip(const std::wstring& text) {
   TOOLINFOW tool = OverlayTool();
   tool.lpszText = const_cast<wchar_t*>(text.c_str());
   SendMessageW(o.tooltipWindow, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  // Right of and below the pointer, else above it, on the pointer's monitor.
   POINT p{};
   GetCursorPos(&p);
-  const int offset = o.uiScale.Px(15);
-  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0, MAKELPARAM(p.x + offset, p.y + offset));
+  const Point at{p.x - o.screenRect.left, p.y - o.screenRect.top};
+  const int offset = ScaleAt(at).Px(15);
+  const LRESULT bubble = SendMessageW(o.tooltipWindow, TTM_GETBUBBLESIZE, 0,
+                                      reinterpret_cast<LPARAM>(&tool));
+  const Size size{LOWORD(bubble), HIWORD(bubble)};
+  const Rect box = PlaceBeside({at.x + offset, at.y, at.x + offset, at.y}, size, offset,
+                               {Side::kBelow, Side::kAbove}, MonitorAreaAt(at));
+  SendMessageW(o.tooltipWindow, TTM_TRACKPOSITION, 0,
+               MAKELPARAM(box.left + o.screenRect.left, box.top + o.screenRect.top));
   SendMessageW(o.tooltipWindow, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -195,10 +204,8 @@ void FireToolbarButton(int index) {
 
 // ---- toolbar (1131)
 
-void OnToolbarInit(HWND dlg) {
-  toolbarTracking = false;
-  o.penWidth = 2;
-  o.penColor = RGB(0, 0, 0);
+// The buttons' images and places for the current artwork set.
+void LoadToolbarButtons() {
   std::array<Size, kToolbarButtonCount> sizes;
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     toolbarButtons[i] = ToolButton{};
@@ -207,6 +214,27 @@ void OnToolbarInit(HWND dlg) {
   }
   const auto rects = ToolbarButtonRects(sizes, o.uiScale);
   for (int i = 0; i < kToolbarButtonCount; ++i) toolbarButtons[i].rect = rects[i];
+}
+
+void LoadPenSizeButtons() {
+  std::array<Size, kPenSizeButtonCount> sizes;
+  for (int i = 0; i < kPenSizeButtonCount; ++i) {
+    penSizeButtons[i] = ToolButton{};
+    LoadButtonImages(kPenSizeStrips[i], penSizeButtons[i], nullptr);
+    sizes[i] = {penSizeButtons[i].width, penSizeButtons[i].height};
+  }
+  const auto rects = PenSizeButtonRects(sizes, o.uiScale);
+  for (int i = 0; i < kPenSizeButtonCount; ++i) {
+    penSizeButtons[i].rect = rects[i];
+    penSizeButtons[i].pressed = kPenWidths[i] == o.penWidth;
+  }
+}
+
+void OnToolbarInit(HWND dlg) {
+  toolbarTracking = false;
+  o.penWidth = 2;
+  o.penColor = RGB(0, 0, 0);
+  LoadToolbarButtons();
 }
 
 void OnToolbarMouseMove(HWND dlg) {
@@ -382,15 +410,7 @@ INT_PTR PenSizeBarMessage(HWND dlg, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_INITDIALOG: {
       penSizeBarTracking = false;
-      std::array<Size, kPenSizeButtonCount> sizes;
-      for (int i = 0; i < kPenSizeButtonCount; ++i) {
-        penSizeButtons[i] = ToolButton{};
-        LoadButtonImages(kPenSizeStrips[i], penSizeButtons[i], nullptr);
-        sizes[i] = {penSizeButtons[i].width, penSizeButtons[i].height};
-      }
-      const auto rects = PenSizeButtonRects(sizes, o.uiScale);
-      for (int i = 0; i < kPenSizeButtonCount; ++i) penSizeButtons[i].rect = rects[i];
-      penSizeButtons[1].pressed = true;  // penWidth 2
+      LoadPenSizeButtons();  // penWidth 2: the middle one pressed
       return TRUE;
     }
     case WM_CTLCOLORDLG: return BarBrush();
@@ -492,16 +512,55 @@ void ResetToolbarButtons() {
 
 void ResetColourBarHover() { hoveredSwatch = 0; }
 
+namespace {
+
+// A bar takes the size of its background picture.
+void FitBarToBackground(HWND bar, HBITMAP background) {
+  BITMAP info{};
+  if (!bar || !background || !GetObject(background, sizeof info, &info)) return;
+  SetWindowPos(bar, nullptr, 0, 0, info.bmWidth, info.bmHeight,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(bar, nullptr, FALSE);
+}
+
+// The toolbar and its bars are drawn with the artwork set of the monitor
+// holding the region's larger part: moved to a monitor of another density,
+// they take that monitor's set. The pen, colour and tool stay.
+void MatchArtworkToRegion() {
+  const UiScale want = ScaleOf(o.selection);
+  if (want.ArtPercent() == o.uiScale.ArtPercent()) return;
+  o.uiScale = want;
+  const int backgrounds[4] = {IDB_TOOLBAR_BACK, IDB_COLOUR_BAR_BACK, IDB_PEN_SIZE_BAR_BACK,
+                              IDB_TEXT_SIZE_BAR_BACK};
+  const HWND bars[4] = {o.toolbarWindow, o.optionBars[0], o.optionBars[1], o.optionBars[2]};
+  for (int i = 0; i < 4; ++i) {
+    o.toolbarBitmaps[i].reset(LoadArtwork(backgrounds[i]));
+    FitBarToBackground(bars[i], o.toolbarBitmaps[i].get());
+  }
+  LoadToolbarButtons();
+  MarkActiveTool();
+  LoadPenSizeButtons();
+  colourSwatches = ColourSwatchRects(o.uiScale);
+  const UiScale& s = o.uiScale;
+  if (o.fontSizeCombo) {
+    MoveWindow(o.fontSizeCombo, s.ArtPx(30), s.ArtPx(6), s.ArtPx(50), s.ArtPx(180), FALSE);
+  }
+}
+
+}  // namespace
+
 void PlaceToolbar() {
   HWND bar = o.toolbarWindow;
   if (!bar) return;
+  MatchArtworkToRegion();
   RECT client, window, colour{};
   GetClientRect(bar, &client);
   GetWindowRect(bar, &window);
   if (o.optionBars[0]) GetClientRect(o.optionBars[0], &colour);
   const int optionRow = o.currentTool > 0 ? colour.bottom : 0;
+  // On the monitor holding the region's larger part.
   const Point at = ToolbarOrigin(o.selection, {client.right, client.bottom}, optionRow,
-                                 o.ScreenHeight(), o.uiScale);
+                                 MonitorAreaOf(o.selection), o.uiScale);
   MoveWindow(bar, at.x, at.y, window.right - window.left, window.bottom - window.top, TRUE);
   ShowWindow(bar, SW_SHOW);
   UpdateWindow(bar);

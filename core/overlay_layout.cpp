@@ -1,9 +1,25 @@
 #include "core/overlay_layout.h"
 
+#include <algorithm>
+#include <climits>
+
+#include "core/monitor_placement.h"
+
 namespace kv {
+
+namespace {
+
+// Bounds that only the given edges limit.
+constexpr int kFar = INT_MAX / 4;
+
+}  // namespace
 
 MagnifierLayout LayoutMagnifier(Point p, int screenWidth, int screenHeight, bool withTip,
                                 UiScale scale) {
+  return LayoutMagnifier(p, Rect{0, 0, screenWidth, screenHeight}, withTip, scale);
+}
+
+MagnifierLayout LayoutMagnifier(Point p, const Rect& monitor, bool withTip, UiScale scale) {
   MagnifierLayout m;
   m.zoom = scale.ZoomFactor();
   m.zoomSize = {kZoomSourceWidth * m.zoom, kZoomSourceHeight * m.zoom};
@@ -13,14 +29,15 @@ MagnifierLayout LayoutMagnifier(Point p, int screenWidth, int screenHeight, bool
   // The zoom, two text lines and the tip line.
   const int boxHeight = zoomHeight + scale.Px(40) + (withTip ? scale.Px(18) : 0);
   Rect box{p.x, p.y + below, p.x + width, p.y + below + boxHeight};
-  if (screenWidth - p.x < width) {
+  if (monitor.right - p.x < width) {
     box.left = p.x - width;
     box.right = p.x;
   }
-  if (screenHeight - p.y < below + boxHeight) {
+  if (monitor.bottom - p.y < below + boxHeight) {
     box.bottom = p.y;
     box.top = p.y - boxHeight;
   }
+  box = ShiftInside(box, monitor);
   m.box = box;
   // The pointer's pixel is the twelfth of the source in each direction: at 4
   // times it lands on the zoom block (48, 48)-(51, 51).
@@ -42,25 +59,45 @@ MagnifierLayout LayoutMagnifier(Point p, int screenWidth, int screenHeight, bool
 }
 
 Rect SizeLabelRect(const Rect& r, UiScale scale) {
+  return SizeLabelRect(r, Rect{-kFar, 0, kFar, kFar}, scale);
+}
+
+Rect SizeLabelRect(const Rect& r, const Rect& monitor, UiScale scale) {
   const int w = scale.Px(100), h = scale.Px(18);
-  if (r.top - h > 0) return {r.left, r.top - h, r.left + w, r.top};
-  return {r.left, 0, r.left + w, h};
+  const Rect label = r.top - h > monitor.top ? Rect{r.left, r.top - h, r.left + w, r.top}
+                                             : Rect{r.left, monitor.top, r.left + w, monitor.top + h};
+  return ShiftInside(label, monitor);
 }
 
 Point ToolbarOrigin(const Rect& r, Size toolbar, int optionRowHeight, int screenHeight,
+                    UiScale scale) {
+  return ToolbarOrigin(r, toolbar, optionRowHeight, Rect{0, 0, kFar, screenHeight}, scale);
+}
+
+Point ToolbarOrigin(const Rect& r, Size toolbar, int optionRowHeight, const Rect& monitor,
                     UiScale scale) {
   const int w = toolbar.width, h = toolbar.height;
   const int room = h + optionRowHeight;
   const int gap = scale.ArtPx(5);
   Point at;
-  if (r.bottom + room + gap < screenHeight) {
+  bool above = false;
+  if (r.bottom + room + gap < monitor.bottom) {
     at = {r.right - w, r.bottom + gap};
-  } else if (r.top - room - gap < 0) {
-    at = {r.right - w - gap, r.top + gap};
+  } else if (r.top - room - gap < monitor.top) {
+    // Inside the top-right corner of the region's part on the monitor.
+    at = {r.right - w - gap, std::max(r.top, monitor.top) + gap};
   } else {
     at = {r.right - w, r.top - h - gap};
+    above = true;
   }
-  if (r.right - w < 0) at.x = 0;
+  if (r.right - w < monitor.left) at.x = monitor.left;
+  if (at.x + w > monitor.right) at.x = monitor.right - w;
+  // The toolbar and its option row (above it when the toolbar is above the
+  // region) as one block on the monitor.
+  const int blockTop = above ? at.y - optionRowHeight : at.y;
+  const Rect block{at.x, blockTop, at.x + w, blockTop + room};
+  const Rect placed = ShiftInside(block, {-kFar, monitor.top, kFar, monitor.bottom});
+  at.y += placed.top - block.top;
   return at;
 }
 

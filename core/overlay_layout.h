@@ -33,12 +33,22 @@ struct MagnifierLayout {
   Rect colourLine;         // "RGB:(..)"
   Rect tipLine;            // the request's tip text (only with one)
 };
+// On several monitors `monitor` is the area of the one holding the pointer:
+// the box flips at its edges and is shifted onto it where it still sticks
+// out (a monitor smaller than the box's flip distance).
+MagnifierLayout LayoutMagnifier(Point pointer, const Rect& monitor, bool withTip,
+                                UiScale scale = {});
+// The same on one screen of w x h at (0, 0).
 MagnifierLayout LayoutMagnifier(Point pointer, int screenWidth, int screenHeight, bool withTip,
                                 UiScale scale = {});
 
 // The label with the region's size (100 x 18 at 96 dpi), standing on its top
 // edge, or at the top of the screen when there is no room above.
 Rect SizeLabelRect(const Rect& region, UiScale scale = {});
+// The same on several monitors: `monitor` is the area of the one holding
+// the region's larger part; the label stands on the region inside it, else
+// at its top, and is shifted sideways onto it.
+Rect SizeLabelRect(const Rect& region, const Rect& monitor, UiScale scale = {});
 
 // Top-left corner of the toolbar (size toolbar) for the region: under it,
 // right-aligned, when there is room for the toolbar and the option row
@@ -46,6 +56,12 @@ Rect SizeLabelRect(const Rect& region, UiScale scale = {});
 // its top-right corner when there is no room above either; else above it.
 // x = 0 when the region is narrower than the toolbar from the left edge.
 Point ToolbarOrigin(const Rect& region, Size toolbar, int optionRowHeight, int screenHeight,
+                    UiScale scale = {});
+// The same on several monitors: `monitor` is the area of the one holding
+// the region's larger part, whose edges take the screen's part in the
+// rules; the toolbar with its option row is then shifted onto that monitor
+// where the region reaches past it.
+Point ToolbarOrigin(const Rect& region, Size toolbar, int optionRowHeight, const Rect& monitor,
                     UiScale scale = {});
 
 // The option bars shown for a tool, in a row from the toolbar's left edge:

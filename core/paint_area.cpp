@@ -16,8 +16,7 @@ Rect Inflated(const Rect& r, int d) { return {r.left - d, r.top - d, r.right + d
 // Everything a plain picture draws besides the darkened screen.
 Rect Footprint(const ShownPicture& p) {
   if (IsEmptyRect(p.selection)) return {};
-  return BoundingRect(BoundingRect(Inflated(p.selection, p.scale.Px(kPenReach)),
-                                  SizeLabelRect(p.selection, p.scale)),
+  return BoundingRect(BoundingRect(Inflated(p.selection, p.scale.Px(kPenReach)), p.label),
                       p.magnifier);
 }
 
@@ -32,14 +31,26 @@ Rect BoundingRect(const Rect& a, const Rect& b) {
 
 ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer, int w, int h,
                           UiScale scale) {
+  return PlainPicture(selection, selected, pointer, SingleMonitor(w, h, scale.dpi));
+}
+
+ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer,
+                          const Monitors& monitors) {
   ShownPicture p;
-  p.scale = scale;
+  const int regionMonitor = MonitorOfRect(monitors, selection);
+  p.scale = regionMonitor >= 0 ? UiScale{monitors[regionMonitor].dpi} : UiScale{};
   p.known = true;
   p.plain = true;
   p.selection = selection;
   p.selected = selected;
-  if (!selected && !IsEmptyRect(selection)) {
-    const MagnifierLayout m = LayoutMagnifier(pointer, w, h, true, scale);
+  if (!IsEmptyRect(selection) && regionMonitor >= 0) {
+    p.label = SizeLabelRect(selection, monitors[regionMonitor].area, p.scale);
+  }
+  const int pointerMonitor = MonitorOfPoint(monitors, pointer);
+  if (!selected && !IsEmptyRect(selection) && pointerMonitor >= 0) {
+    const UiScale scale{monitors[pointerMonitor].dpi};
+    const MagnifierLayout m =
+        LayoutMagnifier(pointer, monitors[pointerMonitor].area, true, scale);
     Rect all = m.box;
     for (const Rect& r : {m.zoomFrame, m.crossHorizontal, m.crossVertical, m.positionLine,
                           m.colourLine, m.tipLine}) {

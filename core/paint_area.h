@@ -3,6 +3,7 @@
 // decides its pixels, give the area where they can differ.
 #pragma once
 
+#include "core/monitor_placement.h"
 #include "core/overlay_layout.h"
 #include "core/selection.h"
 
@@ -19,7 +20,8 @@ struct ShownPicture {
   bool selected = false;
   Rect magnifier;   // everything the magnifier draws; empty without one
   Rect zoomSource;  // what the magnifier enlarges; empty without one
-  UiScale scale;    // the density the picture is drawn for
+  Rect label;       // the size label; empty without a region
+  UiScale scale;    // the density the region's frame and handles are drawn for
 };
 
 // The bounding rectangle of both; an empty rectangle adds nothing.
@@ -28,6 +30,11 @@ Rect BoundingRect(const Rect& a, const Rect& b);
 // The plain picture with this region and pointer on a screen of w x h.
 ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer, int w, int h,
                           UiScale scale = {});
+// The same on several monitors (overlay client coordinates): the magnifier
+// on the pointer's monitor at its density, the label, frame and handles at
+// that of the monitor holding the region's larger part.
+ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer,
+                          const Monitors& monitors);
 
 // The smallest rectangle of the screen (w x h) holding every pixel in which
 // `now` can differ from `before`, plus what drawing `now` reads back from

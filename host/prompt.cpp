@@ -1,5 +1,6 @@
 #include "host/prompt.h"
 
+#include "core/monitor_placement.h"
 #include "host/host.h"
 #include "winutil/system_function.h"
 #include "winutil/ui_text.h"
@@ -11,17 +12,20 @@ CDlgSelect selectPrompt;
 
 namespace {
 
+// Centred on the work area of the monitor under the pointer, where the
+// user is looking.
 void CentreOnWorkArea(HWND hwnd) {
   RECT rc;
   GetWindowRect(hwnd, &rc);
+  POINT pointer{};
+  GetCursorPos(&pointer);
   MONITORINFO mi{};
   mi.cbSize = sizeof mi;
-  if (!GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTOPRIMARY), &mi)) return;
+  if (!GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTONEAREST), &mi)) return;
   const RECT& work = mi.rcWork;
-  int w = rc.right - rc.left, h = rc.bottom - rc.top;
-  int x = work.left + ((work.right - work.left) - w) / 2;
-  int y = work.top + ((work.bottom - work.top) - h) / 2;
-  SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const Rect at = CentreIn({rc.right - rc.left, rc.bottom - rc.top},
+                           Rect{work.left, work.top, work.right, work.bottom});
+  SetWindowPos(hwnd, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "annotate/annotate.h"
 #include "host/host.h"
 #include "output/image_output.h"
+#include "overlay/monitors.h"
 #include "overlay/overlay_state.h"
 #include "overlay/screen_copy.h"
 #include "resources/host/overlay_ids.h"
@@ -291,6 +292,7 @@ void PrepareOverlay(HWND notifyWindow, const std::string& fileName) {
   ResetCapture();
   o.screenRect = VirtualScreenRect();
   o.uiScale = OverlayScale();
+  ReadMonitors();
 }
 
 void StartOverlay(HWND notifyWindow, const std::string& fileName) {
@@ -374,6 +376,7 @@ void ReleaseOverlayResources() {
   o.textBoxFont.reset();
   for (ScopedBitmap& b : o.toolbarBitmaps) b.reset();
   o.contextMenu.reset();
+  o.monitors.clear();  // read again by the next capture
   ResetCapture();
 }
 
@@ -381,8 +384,10 @@ HBITMAP LoadArtwork(int pictureId) {
   return LoadBitmapA(hostInstance, MAKEINTRESOURCEA(o.uiScale.ArtResourceId(pictureId)));
 }
 
-// Shows the context menu at a screen point, owned by the overlay.
-void ShowContextMenu(POINT screenPoint) {
+// Shows the context menu at a screen point, owned by the overlay, on the
+// monitor of that point (the system keeps the menu on it).
+void ShowContextMenu(POINT pointer) {
+  const POINT screenPoint = OntoMonitor(pointer);
   EnableMenuItem(o.contextMenu.get(), kCmdRedo, MF_BYCOMMAND | (CanRedo() ? MF_ENABLED : MF_GRAYED));
   RunModalLoop([screenPoint] {
     TrackPopupMenu(o.contextMenu.get(), TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0,

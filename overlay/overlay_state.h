@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/monitor_placement.h"
 #include "core/pixel_patch.h"
 #include "core/selection.h"
 #include "core/ui_scale.h"
@@ -67,9 +68,13 @@ struct OverlayState : SelectionFields {
   HWND notifyWindow = nullptr;
   std::string fileName;
   RECT screenRect{};  // the virtual screen, screen coordinates
-  // The density of the monitor the pointer was on when the overlay opened:
-  // the magnifier, labels, handles and companion windows are sized for it.
+  // The density the toolbar and its bars are drawn for: that of the monitor
+  // the pointer was on when the overlay opened, then that of the monitor
+  // holding the region. The magnifier, label and handles take the density
+  // of the monitor they are drawn on (see monitors).
   UiScale uiScale;
+  // The monitors as the capture started, in overlay client coordinates.
+  Monitors monitors;
   WindowSnap lastSnap;
   ScopedBitmap screenSnapshot;
   ScopedBitmap dimmedSnapshot;

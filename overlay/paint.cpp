@@ -9,6 +9,7 @@
 #include "core/overlay_layout.h"
 #include "core/paint_area.h"
 #include "host/host.h"
+#include "overlay/monitors.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "winutil/codepage.h"
@@ -32,10 +33,10 @@ constexpr COLORREF kCrossHair = RGB(0, 255, 255);
 constexpr COLORREF kLabelText = RGB(255, 255, 255);
 constexpr COLORREF kTipText = RGB(255, 127, 39);
 
-// The font of the size label and the magnifier lines (12 pixels at 96 dpi),
-// made for each block.
-ScopedFont LabelFont() {
-  return ScopedFont(CreateFontW(-o.uiScale.Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+// The font of the size label and the magnifier lines (12 pixels at 96 dpi
+// on the monitor they are drawn on), made for each block.
+ScopedFont LabelFont(UiScale scale) {
+  return ScopedFont(CreateFontW(-scale.Px(12), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                                 GB2312_CHARSET, OUT_STROKE_PRECIS, CLIP_STROKE_PRECIS,
                                 DRAFT_QUALITY, VARIABLE_PITCH, L"Arial"));
 }
@@ -107,8 +108,9 @@ std::wstring MagnifierTip() {
 
 void DrawMagnifier(HDC back, Point p) {
   const std::wstring tip = MagnifierTip();
-  const MagnifierLayout m =
-      LayoutMagnifier(p, o.ScreenWidth(), o.ScreenHeight(), true, o.uiScale);
+  // On the pointer's monitor, at its density.
+  const UiScale scale = ScaleAt(p);
+  const MagnifierLayout m = LayoutMagnifier(p, MonitorAreaAt(p), true, scale);
   const int zw = m.zoomSize.width, zh = m.zoomSize.height;
   {
     // The zoom is taken before the box is drawn, so it never shows itself.
@@ -120,12 +122,12 @@ void DrawMagnifier(HDC back, Point p) {
     FillSolid(back, m.box, kMagnifierBack);
     BitBlt(back, m.box.left, m.box.top, zw, zh, zoomDC.get(), 0, 0, SRCCOPY);
   }
-  FrameHollow(back, m.zoomFrame, o.uiScale.Px(2), kZoomFrame);
+  FrameHollow(back, m.zoomFrame, scale.Px(2), kZoomFrame);
   FillSolid(back, m.crossHorizontal, kCrossHair);
   FillSolid(back, m.crossVertical, kCrossHair);
 
   const COLORREF pixel = GetPixel(back, p.x, p.y);
-  ScopedFont font = LabelFont();
+  ScopedFont font = LabelFont(scale);
   ScopedSelect selectFont(back, font.get());
   const UINT flags = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
   DrawLine(back, Format(L"X:%d,Y:%d", p.x, p.y), m.positionLine, kLabelText, flags);
@@ -137,9 +139,11 @@ void DrawMagnifier(HDC back, Point p) {
 }
 
 void DrawSizeLabel(HDC back, const Rect& r) {
-  const Rect label = SizeLabelRect(r, o.uiScale);
+  // On the monitor holding the region's larger part, at its density.
+  const UiScale scale = ScaleOf(r);
+  const Rect label = SizeLabelRect(r, MonitorAreaOf(r), scale);
   FillSolid(back, label, kLabelBack);
-  ScopedFont font = LabelFont();
+  ScopedFont font = LabelFont(scale);
   ScopedSelect selectFont(back, font.get());
   // The multiplication sign between the numbers (U+00D7).
   DrawLine(back, Format(L"%d\u00D7%d", r.Width(), r.Height()), label, kLabelText,
@@ -148,7 +152,7 @@ void DrawSizeLabel(HDC back, const Rect& r) {
 
 void DrawFixedFrame(HDC back, const Rect& r) {
   FrameHollow(back, r, 1, kFixedFrame);
-  o.handleRects = ComputeHandleRects(r, o.uiScale.Px(kHandleSize));
+  o.handleRects = ComputeHandleRects(r, ScaleOf(r).Px(kHandleSize));
   ScopedBrush brush(CreateSolidBrush(kFixedFrame));
   for (int i = 1; i <= 8; ++i) {
     RECT rc = ToRECT(o.handleRects[i]);
@@ -234,7 +238,7 @@ void PaintOverlay() {
   // region and pointer tell: such a paint covers the whole window.
   ShownPicture now;
   if (!o.composeFlag && !o.editMode && !o.snapshotStack.top && !o.brushLayer) {
-    now = PlainPicture(o.selection, o.selected, pointer, w, h, o.uiScale);
+    now = PlainPicture(o.selection, o.selected, pointer, OverlayMonitors());
   }
   now.known = true;
   Rect area = RepaintArea(shown, now, w, h);
@@ -271,7 +275,7 @@ void PaintFrozenScreen() {
   CopyFromBitmap(window.get(), o.dimmedSnapshot.get(), 0, 0, w, h, 0, 0);
   ValidateRect(o.overlayWindow, nullptr);
   // What a paint without a region shows.
-  shown = PlainPicture(Rect{}, false, Point{}, w, h, o.uiScale);
+  shown = PlainPicture(Rect{}, false, Point{}, OverlayMonitors());
 }
 
 }  // namespace kv

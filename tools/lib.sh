@@ -111,10 +111,10 @@ kv_stop_session() {
 }
 kv_stop_wine() { kv_stop_session "$KV_WINEPREFIX"; }
 # The sessions of the prefixes of their own (code pages, 144 dpi, the
-# installer's life in tests/e2e/test_msi.py).
+# installer's life in tests/e2e/test_msi.py, three monitors).
 kv_stop_other_sessions() {
   local name
-  for name in 936 950 144 msi; do kv_stop_session "$BUILD/wineprefix-$name"; done
+  for name in 936 950 144 msi monitors; do kv_stop_session "$BUILD/wineprefix-$name"; done
 }
 
 # kv_session_pytest <prefix> [VAR=value ...] -- <pytest arguments>: pytest
@@ -143,6 +143,87 @@ kv_dpi_tests() {
   # program starts beside it.
   KV_WINEPREFIX="$prefix" KV_LOGPIXELS=144 "$ROOT/tools/wine-run" cmd /c exit >/dev/null 2>&1
   kv_session_pytest "$prefix" KV_LOGPIXELS=144 -- "$ROOT/tests/e2e/test_dpi.py" "$@"
+}
+
+# kv_monitor_tests: the end-to-end tests of a desk of three monitors, in a
+# Wine session of its own on an X server of its own: Xorg with the dummy
+# driver, whose RandR outputs Wine takes as monitors. Primary 1920 x 1080 at
+# (0, 0), 1280 x 1024 to its left, 1024 x 768 above it (X root (1280, 768)
+# is Windows' (0, 0)). Extra pytest arguments follow.
+KV_MONITOR_LAYOUT=(
+  # output  mode name    modeline (pixel clock, horizontal and vertical timings)  position
+  "DUMMY0 kv1920x1080 173.00 1920 2048 2248 2576 1080 1083 1088 1120 1280x768"
+  "DUMMY1 kv1280x1024 109.00 1280 1368 1496 1712 1024 1027 1034 1063 0x768"
+  "DUMMY2 kv1024x768 63.50 1024 1072 1176 1328 768 771 775 798 1280x0"
+)
+kv_start_monitor_desk() {
+  local conf="$BUILD/xorg-monitors.conf" fifo num line output mode timings pos
+  mkdir -p "$BUILD"
+  cat >"$conf" <<'CONF'
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 262144
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 1000.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual 8192 4096
+  EndSubSection
+EndSection
+CONF
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xorg -displayfd 3 -config "$conf" -logfile "$BUILD/xorg-monitors.log" -noreset -nolisten tcp \
+    3>"$fifo" >/dev/null 2>&1 &
+  XORG_PID=$!
+  read -r num < "$fifo"
+  rm -f "$fifo"
+  [ -n "$num" ] || return 1
+  local display=":$num" args=(--fb 3200x1848) primary=--primary
+  for line in "${KV_MONITOR_LAYOUT[@]}"; do
+    read -r output mode timings <<<"${line% *}"
+    pos=${line##* }
+    DISPLAY=$display xrandr --newmode "$mode" $timings || return 1
+    DISPLAY=$display xrandr --addmode "$output" "$mode" || return 1
+    args+=(--output "$output" --mode "$mode" --pos "$pos" $primary)
+    primary=
+  done
+  DISPLAY=$display xrandr "${args[@]}" || return 1
+  # Wine reads the server's cached layout, which a full query brings up to
+  # date.
+  DISPLAY=$display xrandr --query >/dev/null || return 1
+  MONITOR_DISPLAY=$display
+}
+kv_stop_monitor_desk() {
+  [ -n "${XORG_PID:-}" ] && kill "$XORG_PID" 2>/dev/null && wait "$XORG_PID" 2>/dev/null
+  XORG_PID=
+}
+kv_monitor_tests() {
+  local prefix="$BUILD/wineprefix-monitors" status
+  kv_stop_session "$prefix"
+  kv_start_monitor_desk || { kv_stop_monitor_desk; return 1; }
+  # The session comes up (a new prefix is made) before any test starts.
+  DISPLAY=$MONITOR_DISPLAY KV_WINEPREFIX="$prefix" "$ROOT/tools/wine-run" cmd /c exit \
+    >/dev/null 2>&1
+  DISPLAY=$MONITOR_DISPLAY kv_session_pytest "$prefix" KV_MONITORS=3 -- \
+    "$ROOT/tests/e2e/test_monitors.py" "$@"
+  status=$?
+  kv_stop_monitor_desk
+  return $status
 }
 
 # kv_code_page_tests <code page> <locale>: the Chinese subset of the

@@ -14,7 +14,9 @@ int SystemDpi() {
   return dpi > 0 ? dpi : kBaseDpi;
 }
 
-int MonitorDpi(HMONITOR monitor) {
+}  // namespace
+
+int DpiOfMonitor(HMONITOR monitor) {
   using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   static const auto getDpiForMonitor =
       LookUpSystemFunction<GetDpiForMonitorFn>(L"shcore.dll", "GetDpiForMonitor");
@@ -27,10 +29,8 @@ int MonitorDpi(HMONITOR monitor) {
   return SystemDpi();
 }
 
-}  // namespace
-
 int DpiAtPoint(POINT point) {
-  return MonitorDpi(MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY));
+  return DpiOfMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY));
 }
 
 int DpiOfWindow(HWND window) {
@@ -40,7 +40,7 @@ int DpiOfWindow(HWND window) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi > 0) return static_cast<int>(dpi);
   }
-  return MonitorDpi(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
+  return DpiOfMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
 }
 
 }  // namespace kv

@@ -11,6 +11,9 @@ namespace kv {
 // system's LOGPIXELSX.
 int DpiAtPoint(POINT point);
 
+// The effective DPI of a monitor, as DpiAtPoint finds it.
+int DpiOfMonitor(HMONITOR monitor);
+
 // The DPI a window is drawn for: GetDpiForWindow where the system has it
 // (Windows 10 1607 on), else that of the monitor it is on.
 int DpiOfWindow(HWND window);

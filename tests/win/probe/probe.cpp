@@ -11,9 +11,10 @@
 //   command <title> <id>    send WM_COMMAND <id> (BN_CLICKED) to the dialog titled <title>
 //   key-state <vk>          print GetAsyncKeyState(<vk>) as hex (high bit: down)
 //   acp                     print the ANSI code page (GetACP)
-//   titled-window <title> <w> <h>
+//   titled-window <title> <w> <h> [<x> <y>]
 //                           show a w x h pop-up window titled <title> (taken
-//                           and shown wide, whatever the code page),
+//                           and shown wide, whatever the code page) at
+//                           (x, y), by default (40, 40),
 //                           print "ready", keep it until killed
 // Run under the name KvCaptureCrxInstall.exe it records its start in
 // installer-started.txt next to itself (a stand-in install assistant).
@@ -177,7 +178,8 @@ int main(int argc, char** argv) {
     wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
     wc.lpszClassName = L"KvTestTitled";
     RegisterClassW(&wc);
-    if (!CreateWindowExW(0, L"KvTestTitled", title.c_str(), WS_POPUP | WS_VISIBLE, 40, 40,
+    const int x = argc > 6 ? std::atoi(argv[5]) : 40, y = argc > 6 ? std::atoi(argv[6]) : 40;
+    if (!CreateWindowExW(0, L"KvTestTitled", title.c_str(), WS_POPUP | WS_VISIBLE, x, y,
                          std::atoi(argv[3]), std::atoi(argv[4]), nullptr, nullptr, wc.hInstance,
                          nullptr))
       return 5;
