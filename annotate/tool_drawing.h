@@ -17,5 +17,6 @@ void DrawArrowTool(HDC back);
 void DrawBrushTool(HDC back);
 void DrawTextTool(HDC back);
 void DrawMosaicTool(HDC back);
+void DrawStepMarkerTool(HDC back);
 
 }  // namespace kv

@@ -47,6 +47,7 @@ void DrawLiveShape(HDC back) {
     case kBrushTool: return DrawBrushTool(back);
     case kTextTool: return DrawTextTool(back);
     case kMosaicTool: return DrawMosaicTool(back);
+    case kStepMarkerTool: return DrawStepMarkerTool(back);
     default: return;
   }
 }

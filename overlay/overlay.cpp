@@ -38,6 +38,7 @@ const MenuEntry kContextMenu[] = {
     {"Brush Tool", kCmdBrushTool, nullptr},
     {"Add Text", kCmdAddText, nullptr},
     {"Add Mosaic", kCmdAddMosaic, nullptr},
+    {"Add Step Marker", kCmdAddStepMarker, nullptr},
     {"Undo", kCmdUndo, L"Ctrl+Z"},
     {"Redo", kCmdRedo, L"Ctrl+Y"},
     {"-----", 0, nullptr},

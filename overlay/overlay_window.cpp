@@ -275,6 +275,7 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
     case kCmdBrushTool: return ChooseTool(kBrushTool);
     case kCmdAddText: return ChooseTool(kTextTool);
     case kCmdAddMosaic: return ChooseTool(kMosaicTool);
+    case kCmdAddStepMarker: return ChooseTool(kStepMarkerTool);
     case kCmdUndo: return UndoAnnotation();
     case kCmdRedo: return RedoAnnotation();
     case kCmdResetCapture:

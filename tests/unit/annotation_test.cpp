@@ -9,6 +9,7 @@
 #include "core/keyboard.h"
 #include "core/mosaic.h"
 #include "core/pixel_patch.h"
+#include "core/step_marker.h"
 
 namespace kv {
 namespace {
@@ -31,6 +32,23 @@ TEST(ArrowHead, BaseSitsTenPixelsBackAndFivePixelsToEachSide) {
     EXPECT_EQ(h.p2, c.p2) << c.end.x << "," << c.end.y;
   }
   EXPECT_FALSE(ComputeArrowHead({5, 5}, {5, 5}).present);
+}
+
+TEST(StepMarker, SizedByThePenNumberedByTheMarkersLeftReadableOnItsColour) {
+  EXPECT_EQ(StepMarkerRadius(1, UiScale{}), 10);
+  EXPECT_EQ(StepMarkerRadius(5, UiScale{}), 18);
+  EXPECT_EQ(StepMarkerRadius(2, UiScale{144}), 20);
+  EXPECT_EQ(StepMarkerRect({50, 60}, 10), (Rect{40, 50, 61, 71}));  // centred, odd width
+  // Only the markers count: other annotations between them do not.
+  EXPECT_EQ(NextStepNumber({}), 1);
+  EXPECT_EQ(NextStepNumber({true, false, true, false}), 3);
+  // Black on the light swatches, white on the dark and saturated ones.
+  EXPECT_TRUE(StepMarkerNumberIsDark(255, 255, 0));
+  EXPECT_TRUE(StepMarkerNumberIsDark(255, 255, 255));
+  EXPECT_TRUE(StepMarkerNumberIsDark(0, 255, 255));
+  EXPECT_FALSE(StepMarkerNumberIsDark(255, 0, 0));
+  EXPECT_FALSE(StepMarkerNumberIsDark(0, 0, 255));
+  EXPECT_FALSE(StepMarkerNumberIsDark(128, 128, 128));
 }
 
 TEST(TextBox, PlacedInsideTheDraggedRectangleWithAMinimumSize) {

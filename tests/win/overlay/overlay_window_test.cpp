@@ -45,7 +45,7 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 284, 3);
+  EXPECT_NEAR(client.right, 310, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
   for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
                     o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
@@ -72,13 +72,15 @@ TEST_F(OverlayWindow, ContextMenuListsTheCommandsInOrder) {
   } items[] = {{33002, "Add Rectangle"},  {33003, "Add Ellipse"},
                {33004, "Add Arrow"},      {33005, "Brush Tool"},
                {33006, "Add Text"},       {33013, "Add Mosaic"},
+               {33014, "Add Step Marker"},
                {33007, "Undo\tCtrl+Z"},   {33012, "Redo\tCtrl+Y"},
                {0, nullptr},              {33008, "Reset Capture Area"},
                {33009, "Complete Capture\tCtrl+C"}, {33010, "Save As\tCtrl+S"},
                {0, nullptr},              {33011, "Cancel Capture\tEsc"}};
   HMENU menu = o.contextMenu.get();
-  ASSERT_EQ(GetMenuItemCount(menu), 14);
-  for (int i = 0; i < 14; ++i) {
+  const int count = sizeof items / sizeof items[0];
+  ASSERT_EQ(GetMenuItemCount(menu), count);
+  for (int i = 0; i < count; ++i) {
     SCOPED_TRACE(i);
     MENUITEMINFOA info{};
     info.cbSize = sizeof info;
@@ -105,10 +107,10 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
     const char* keys[] = {"Add Rectangle", "Add Ellipse", "Add Arrow",        "Brush Tool",
-                          "Add Text",      "Add Mosaic",  "Undo",             "Redo",
-                          nullptr,         "Reset Capture Area", "Complete Capture",
+                          "Add Text",      "Add Mosaic",  "Add Step Marker",  "Undo",
+                          "Redo",          nullptr,       "Reset Capture Area", "Complete Capture",
                           "Save As",       nullptr,       "Cancel Capture"};
-    for (int i = 0; i < 14; ++i) {
+    for (int i = 0; i < static_cast<int>(sizeof keys / sizeof keys[0]); ++i) {
       if (!keys[i]) continue;
       wchar_t text[128] = {};
       GetMenuStringW(o.contextMenu.get(), i, text, 128, MF_BYPOSITION);

@@ -1,0 +1,47 @@
+"""The editor's extras driven like a user: step markers, the highlighter,
+the colour picker, the region history and pinning a capture.
+
+The screen shows the position pattern (xdo.pattern_at), so every pixel of
+a completed picture that is not an annotation tells where it was taken.
+"""
+import xdo
+from xdo import Toolbar, click, completed_image, fix_region, move, pattern_at, screenshot
+
+REGION = (300, 200, 900, 600)
+TOOLBAR = Toolbar(REGION)
+BLUE, WHITE = (0, 0, 255), (255, 255, 255)
+
+
+def at(image, x, y):
+    return image.getpixel((x - REGION[0], y - REGION[1]))
+
+
+def inner_square(image, x, y, origin=(0, 0), half=11):
+    """The square inside a marker's disc centred on (x, y)."""
+    x, y = x - origin[0], y - origin[1]
+    return image.crop((x - half, y - half, x + half + 1, y + half + 1))
+
+
+def test_step_markers_count_on_after_an_undo(capture):
+    host = capture()
+    fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
+    TOOLBAR.use("marker", BLUE, 5)  # discs of radius 18
+    for x in (400, 500, 600):
+        move(x, 300)
+        click(settle=0.3)
+    move(700, 450)
+    third = inner_square(screenshot(), 600, 300)
+    TOOLBAR.press("undo")
+    move(700, 300)
+    click(settle=0.3)  # takes the number the undone marker had
+    TOOLBAR.press("complete")
+    image = completed_image(host)
+
+    assert at(image, 600, 300) == pattern_at(600, 300)  # the undone marker left nothing
+    squares = [inner_square(image, x, 300, REGION) for x in (400, 500, 700)]
+    for x, square in zip((400, 500, 700), squares):
+        # A disc of the pen's colour, its number in white.
+        assert at(image, x - 15, 300) == BLUE and at(image, x, 300 + 15) == BLUE, x
+        assert set(square.getdata()) == {BLUE, WHITE}, x
+    assert squares[0].tobytes() != squares[1].tobytes()  # 1 and 2 differ
+    assert squares[2].tobytes() == third.tobytes()  # the new marker is a 3 again
