@@ -27,12 +27,12 @@ void DrawStepMarkerTool(HDC back) {
   wchar_t number[16];
   std::swprintf(number, sizeof number / sizeof number[0], L"%d",
                 NextStepNumber(o.snapshotStack.entryIsMarker));
-  ScopedFont font(CreateFontW(-StepMarkerFontHeight(radius), 0, 0, 0, FW_BOLD, FALSE, FALSE,
-                              FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+  ScopedFont font(CreateFontW(-StepMarkerFontHeight(radius), 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                               NONANTIALIASED_QUALITY, VARIABLE_PITCH, L"Arial"));
   ScopedSelect selectFont(back, font.get());
-  const bool dark = StepMarkerNumberIsDark(GetRValue(o.penColor), GetGValue(o.penColor),
-                                           GetBValue(o.penColor));
+  const bool dark =
+      StepMarkerNumberIsDark(GetRValue(o.penColor), GetGValue(o.penColor), GetBValue(o.penColor));
   SetTextColor(back, dark ? RGB(0, 0, 0) : RGB(255, 255, 255));
   SetBkMode(back, TRANSPARENT);
   RECT box = ToRECT(disc);

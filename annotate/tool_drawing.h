@@ -18,5 +18,6 @@ void DrawBrushTool(HDC back);
 void DrawTextTool(HDC back);
 void DrawMosaicTool(HDC back);
 void DrawStepMarkerTool(HDC back);
+void DrawHighlighterTool(HDC back);
 
 }  // namespace kv

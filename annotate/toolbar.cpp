@@ -43,7 +43,7 @@ const ButtonSpec kToolbarSpecs[kToolbarButtonCount] = {
     {IDB_RECTANGLE_TOOL, "Rectangle Tool"}, {IDB_ELLIPSE_TOOL, "Ellipse Tool"},
     {IDB_ARROW_TOOL, "Arrow Tool"},         {IDB_BRUSH_TOOL, "Brush Tool"},
     {IDB_TEXT_TOOL, "Text Tool"},           {IDB_MOSAIC_TOOL, "Mosaic Tool"},
-    {IDB_STEP_MARKER_TOOL, "Step Marker Tool"},
+    {IDB_STEP_MARKER_TOOL, "Step Marker Tool"}, {IDB_HIGHLIGHTER_TOOL, "Highlighter Tool"},
     {IDB_UNDO, "Undo"},
     {IDB_SAVE, "Save"},                     {IDB_CANCEL, "Cancel"},
     {IDB_COMPLETE, "Complete"},

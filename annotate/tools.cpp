@@ -48,6 +48,7 @@ void DrawLiveShape(HDC back) {
     case kTextTool: return DrawTextTool(back);
     case kMosaicTool: return DrawMosaicTool(back);
     case kStepMarkerTool: return DrawStepMarkerTool(back);
+    case kHighlighterTool: return DrawHighlighterTool(back);
     default: return;
   }
 }

@@ -33,6 +33,8 @@ const Row kRows[] = {
     {{"Complete", "完成截图", "完成截圖"}},
     {{"Complete Capture", "完成截图", "完成截圖"}},
     {{"Ellipse Tool", "椭圆工具", "橢圓工具"}},
+    {{"Highlighter", "荧光笔", "螢光筆"}},
+    {{"Highlighter Tool", "荧光笔工具", "螢光筆工具"}},
     {{"Mosaic Tool", "马赛克工具", "馬賽克工具"}},
     {{"Please bring the window which you want",
       "请先调整窗口将需要截图的区域显示出来，",

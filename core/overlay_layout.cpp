@@ -78,6 +78,7 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
     case kEllipseTool:
     case kBrushTool:
     case kStepMarkerTool:
+    case kHighlighterTool:
       row.penSizeBar = place(x, penSize.width);
       row.colourBar = place(x + penSize.width, colour.width);
       break;
@@ -100,7 +101,7 @@ std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
   // width: the tools 2 pixels apart, then Undo/Save and Cancel/Complete
   // behind the bar's two separator lines. The last button counts with the
   // width of the one before it. The gaps grow with the artwork.
-  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 15, 24, 26, 38, 40};
+  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 15, 17, 26, 28, 40, 42};
   std::array<Rect, kToolbarButtonCount> rects{};
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     const int w = images[i].width;

@@ -63,8 +63,9 @@ enum ToolId : int {
   kTextTool = 5,
   kMosaicTool = 6,
   kStepMarkerTool = 7,
+  kHighlighterTool = 8,
 };
-constexpr int kToolCount = 7;
+constexpr int kToolCount = 8;
 inline bool IsTool(int tool) { return tool >= kRectangleTool && tool <= kToolCount; }
 
 // The selection part of the overlay state.

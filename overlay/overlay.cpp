@@ -39,6 +39,7 @@ const MenuEntry kContextMenu[] = {
     {"Add Text", kCmdAddText, nullptr},
     {"Add Mosaic", kCmdAddMosaic, nullptr},
     {"Add Step Marker", kCmdAddStepMarker, nullptr},
+    {"Highlighter", kCmdHighlighter, nullptr},
     {"Undo", kCmdUndo, L"Ctrl+Z"},
     {"Redo", kCmdRedo, L"Ctrl+Y"},
     {"-----", 0, nullptr},

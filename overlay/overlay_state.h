@@ -33,6 +33,7 @@ enum OverlayCommand : UINT {
   kCmdRedo = 33012,
   kCmdAddMosaic = 33013,
   kCmdAddStepMarker = 33014,
+  kCmdHighlighter = 33015,
 };
 
 // The annotations burned into the region so far. `top` is the region with

@@ -276,6 +276,7 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
     case kCmdAddText: return ChooseTool(kTextTool);
     case kCmdAddMosaic: return ChooseTool(kMosaicTool);
     case kCmdAddStepMarker: return ChooseTool(kStepMarkerTool);
+    case kCmdHighlighter: return ChooseTool(kHighlighterTool);
     case kCmdUndo: return UndoAnnotation();
     case kCmdRedo: return RedoAnnotation();
     case kCmdResetCapture:

@@ -9,7 +9,7 @@ from xdo import Toolbar, click, completed_image, fix_region, move, pattern_at, s
 
 REGION = (300, 200, 900, 600)
 TOOLBAR = Toolbar(REGION)
-BLUE, WHITE = (0, 0, 255), (255, 255, 255)
+BLUE, WHITE, YELLOW = (0, 0, 255), (255, 255, 255), (255, 255, 0)
 
 
 def at(image, x, y):
@@ -45,3 +45,22 @@ def test_step_markers_count_on_after_an_undo(capture):
         assert set(square.getdata()) == {BLUE, WHITE}, x
     assert squares[0].tobytes() != squares[1].tobytes()  # 1 and 2 differ
     assert squares[2].tobytes() == third.tobytes()  # the new marker is a 3 again
+
+
+def test_a_highlighter_stroke_tints_what_lies_under_it(capture):
+    host = capture()
+    fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
+    TOOLBAR.use("highlighter", YELLOW, 5)  # 24 pixels wide
+    xdo.drag([(400, 400), (401, 401), (500, 402), (600, 403), (700, 404)])
+    TOOLBAR.press("complete")
+    image = completed_image(host)
+
+    # Under the stroke each pixel is the screen's own times yellow: red and
+    # green (what the pattern encodes) kept exactly, blue gone.
+    for x in range(420, 680, 7):
+        for dy in (-9, 0, 9):
+            y = 402 + dy
+            r, g, b = pattern_at(x, y)
+            assert b and at(image, x, y) == (r, g, 0), (x, y)
+    for x, y in [(500, 380), (500, 425), (380, 400), (720, 404)]:
+        assert at(image, x, y) == pattern_at(x, y), (x, y)

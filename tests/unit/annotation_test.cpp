@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/annotation.h"
+#include "core/highlighter.h"
 #include "core/keyboard.h"
 #include "core/mosaic.h"
 #include "core/pixel_patch.h"
@@ -49,6 +50,25 @@ TEST(StepMarker, SizedByThePenNumberedByTheMarkersLeftReadableOnItsColour) {
   EXPECT_FALSE(StepMarkerNumberIsDark(255, 0, 0));
   EXPECT_FALSE(StepMarkerNumberIsDark(0, 0, 255));
   EXPECT_FALSE(StepMarkerNumberIsDark(128, 128, 128));
+}
+
+TEST(Highlighter, MultipliesOnlyUnderTheMaskSoDarkTextStaysDark) {
+  // B, G, R: white, black, a mid grey, white outside the mask.
+  std::array<uint8_t, 12> picture = {255, 255, 255, 0, 0, 0, 200, 200, 200, 255, 255, 255};
+  const std::array<uint8_t, 4> mask = {1, 1, 1, 0};  // one byte per pixel would be too few
+  const std::array<uint8_t, 12> mask3 = {255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 0};
+  const MutablePixelView view{picture.data(), 4, 1, 12, 3};
+  MultiplyUnderMask(view, PixelView{mask.data(), 4, 1, 4, 1}, 255, 128, 0);  // not a format
+  EXPECT_EQ(picture[0], 255);
+  MultiplyUnderMask(view, PixelView{mask3.data(), 3, 1, 9, 3}, 255, 128, 0);  // other size
+  EXPECT_EQ(picture[0], 255);
+  MultiplyUnderMask(view, PixelView{mask3.data(), 4, 1, 12, 3}, 255, 128, 0);
+  const std::array<uint8_t, 12> expected = {0,   128, 255, 0, 0, 0,  // white takes the colour
+                                            0,   100, 200,           // 200 * 128 / 255 rounded
+                                            255, 255, 255};          // outside: untouched
+  EXPECT_EQ(picture, expected);
+  EXPECT_EQ(HighlighterWidth(2, UiScale{}), 16);
+  EXPECT_EQ(HighlighterWidth(5, UiScale{192}), 48);
 }
 
 TEST(TextBox, PlacedInsideTheDraggedRectangleWithAMinimumSize) {

@@ -116,6 +116,7 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
       {5, below, {626, 533, 791, 569}, none, {543, 533, 626, 569}},
       {6, below, none, {543, 533, 626, 569}, none},  // the mosaic: block sizes only
       {7, below, {626, 533, 791, 569}, {543, 533, 626, 569}, none},
+      {8, below, {626, 533, 791, 569}, {543, 533, 626, 569}, none},
       {0, below, none, none, none},
   };
   for (const Case& c : cases) {
@@ -130,15 +131,15 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
 TEST(OverlayLayout, BarButtonPositions) {
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{24, 22});
-  const int lefts[] = {3, 29, 55, 81, 107, 133, 159, 192, 218, 254, 280};
+  const int lefts[] = {3, 29, 55, 81, 107, 133, 159, 185, 218, 244, 280, 306};
   auto rects = kv::ToolbarButtonRects(tools);
   for (int i = 0; i < kv::kToolbarButtonCount; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(rects[i], (Rect{lefts[i], 3, lefts[i] + 24, 25}));
   }
   // The last button steps by the width of the one before it.
-  tools[10] = Size{30, 22};
-  EXPECT_EQ(kv::ToolbarButtonRects(tools)[10], (Rect{280, 3, 310, 25}));
+  tools[11] = Size{30, 22};
+  EXPECT_EQ(kv::ToolbarButtonRects(tools)[11], (Rect{306, 3, 336, 25}));
 
   std::array<Size, kv::kPenSizeButtonCount> pens;
   pens.fill(Size{24, 29});
@@ -189,7 +190,7 @@ TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
   // gaps, and the swatches' edges are those of the 100 % layout times 1.5.
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{36, 33});
-  EXPECT_EQ(kv::ToolbarButtonRects(tools, s)[7], (Rect{7 * 36 + 36, 5, 7 * 36 + 36 + 36, 38}));
+  EXPECT_EQ(kv::ToolbarButtonRects(tools, s)[8], (Rect{8 * 36 + 39, 5, 8 * 36 + 39 + 36, 38}));
   EXPECT_EQ(kv::ColourSwatchRects(s)[15], (Rect{215, 26, 237, 48}));
   EXPECT_EQ(kv::ComputeHandleRects(Rect{100, 100, 200, 200}, s.Px(kv::kHandleSize))[1],
             (Rect{96, 96, 104, 104}));

@@ -45,10 +45,10 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 310, 3);
+  EXPECT_NEAR(client.right, 336, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
-  for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
-                    o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
+  for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(), o.toolbarBitmaps[2].get(),
+                    o.toolbarBitmaps[3].get()}) {
     EXPECT_TRUE(b);
   }
   EXPECT_TRUE(o.selectCursor);
@@ -69,14 +69,22 @@ TEST_F(OverlayWindow, ContextMenuListsTheCommandsInOrder) {
   const struct {
     UINT id;
     const char* text;
-  } items[] = {{33002, "Add Rectangle"},  {33003, "Add Ellipse"},
-               {33004, "Add Arrow"},      {33005, "Brush Tool"},
-               {33006, "Add Text"},       {33013, "Add Mosaic"},
+  } items[] = {{33002, "Add Rectangle"},
+               {33003, "Add Ellipse"},
+               {33004, "Add Arrow"},
+               {33005, "Brush Tool"},
+               {33006, "Add Text"},
+               {33013, "Add Mosaic"},
                {33014, "Add Step Marker"},
-               {33007, "Undo\tCtrl+Z"},   {33012, "Redo\tCtrl+Y"},
-               {0, nullptr},              {33008, "Reset Capture Area"},
-               {33009, "Complete Capture\tCtrl+C"}, {33010, "Save As\tCtrl+S"},
-               {0, nullptr},              {33011, "Cancel Capture\tEsc"}};
+               {33015, "Highlighter"},
+               {33007, "Undo\tCtrl+Z"},
+               {33012, "Redo\tCtrl+Y"},
+               {0, nullptr},
+               {33008, "Reset Capture Area"},
+               {33009, "Complete Capture\tCtrl+C"},
+               {33010, "Save As\tCtrl+S"},
+               {0, nullptr},
+               {33011, "Cancel Capture\tEsc"}};
   HMENU menu = o.contextMenu.get();
   const int count = sizeof items / sizeof items[0];
   ASSERT_EQ(GetMenuItemCount(menu), count);
@@ -106,10 +114,11 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     kv::StartOverlay(notify, "unit.png");
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
-    const char* keys[] = {"Add Rectangle", "Add Ellipse", "Add Arrow",        "Brush Tool",
-                          "Add Text",      "Add Mosaic",  "Add Step Marker",  "Undo",
-                          "Redo",          nullptr,       "Reset Capture Area", "Complete Capture",
-                          "Save As",       nullptr,       "Cancel Capture"};
+    const char* keys[] = {
+        "Add Rectangle", "Add Ellipse",        "Add Arrow",        "Brush Tool", "Add Text",
+        "Add Mosaic",    "Add Step Marker",    "Highlighter",      "Undo",       "Redo",
+        nullptr,         "Reset Capture Area", "Complete Capture", "Save As",    nullptr,
+        "Cancel Capture"};
     for (int i = 0; i < static_cast<int>(sizeof keys / sizeof keys[0]); ++i) {
       if (!keys[i]) continue;
       wchar_t text[128] = {};
@@ -285,8 +294,8 @@ TEST_F(OverlayWindow, ToolsShowTheirOptionBarsBesideTheToolbar) {
     int tool;
     bool colour, pen, text;
   } cases[] = {
-      {kv::kCmdAddArrow, 3, true, false, false},   {kv::kCmdAddRectangle, 1, true, true, false},
-      {kv::kCmdAddText, 5, true, false, true},     {kv::kCmdAddEllipse, 2, true, true, false},
+      {kv::kCmdAddArrow, 3, true, false, false}, {kv::kCmdAddRectangle, 1, true, true, false},
+      {kv::kCmdAddText, 5, true, false, true},   {kv::kCmdAddEllipse, 2, true, true, false},
       {kv::kCmdBrushTool, 4, true, true, false},
   };
   for (const Case& c : cases) {
@@ -300,8 +309,9 @@ TEST_F(OverlayWindow, ToolsShowTheirOptionBarsBesideTheToolbar) {
     const Rect bar = WindowRectInOverlay(o.toolbarWindow);
     const Rect colour = WindowRectInOverlay(o.optionBars[0]);
     EXPECT_EQ(colour.top, bar.bottom);  // the row goes under the toolbar
-    const int before = c.pen ? WindowRectInOverlay(o.optionBars[1]).Width()
-                       : c.text ? WindowRectInOverlay(o.optionBars[2]).Width() : 0;
+    const int before = c.pen    ? WindowRectInOverlay(o.optionBars[1]).Width()
+                       : c.text ? WindowRectInOverlay(o.optionBars[2]).Width()
+                                : 0;
     EXPECT_EQ(colour.left, bar.left + before);
   }
   // With a tool active the region no longer moves.
@@ -441,10 +451,10 @@ TEST_F(OverlayWindow, WindowSnapPassesOverChildrenNobodySees) {
     return CreateWindowExA(exStyle, "STATIC", "", WS_CHILD | style, x, 20, 80, 80, top, nullptr,
                            instance, nullptr);
   };
-  child(0, 0, 10);                                  // hidden
-  child(0, WS_VISIBLE | WS_DISABLED, 110);          // disabled
-  child(WS_EX_TRANSPARENT, WS_VISIBLE, 210);        // click-through
-  child(0, WS_VISIBLE, 310);                        // shown
+  child(0, 0, 10);                            // hidden
+  child(0, WS_VISIBLE | WS_DISABLED, 110);    // disabled
+  child(WS_EX_TRANSPARENT, WS_VISIBLE, 210);  // click-through
+  child(0, WS_VISIBLE, 310);                  // shown
   kvtest::Pump(50);
   auto snapAt = [&](int x, int y) {
     o.lastSnap = kv::WindowSnap{};
@@ -454,8 +464,8 @@ TEST_F(OverlayWindow, WindowSnapPassesOverChildrenNobodySees) {
   };
   const Rect whole{200 - origin_.x, 150 - origin_.y, 600 - origin_.x, 450 - origin_.y};
   for (int x : {50, 150, 250}) EXPECT_EQ(snapAt(x, 60), whole) << x;
-  EXPECT_EQ(snapAt(350, 60), (Rect{whole.left + 310, whole.top + 20, whole.left + 390,
-                                   whole.top + 100}));
+  EXPECT_EQ(snapAt(350, 60),
+            (Rect{whole.left + 310, whole.top + 20, whole.left + 390, whole.top + 100}));
   DestroyWindow(top);
 }
 
