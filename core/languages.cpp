@@ -50,7 +50,7 @@ const Row kRows[] = {
     {{"to capture to the front.", "然后点击下面的按钮开始截图...",
       "然後點擊下面的按鈕開始截圖..."}},
     {{"Undo", "撤销编辑", "撤銷編輯"}},
-    {{"←↑→↓ 1 px, Shift 10", "←↑→↓1像素 Shift10", "←↑→↓1像素 Shift10"}},
+    {{"←↑→↓ C copy ,. back", "←↑→↓ C取色 ,.上次", "←↑→↓ C取色 ,.上次"}},
     // The self-check ("/check"): one line per finding, "%1"... filled in.
     {{"KvCapture self-check of %1", "KvCapture 自检：%1", "KvCapture 自我檢查：%1"}},
     {{"this user", "当前用户", "目前使用者"}},

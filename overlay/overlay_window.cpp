@@ -9,6 +9,7 @@
 
 #include "annotate/annotate.h"
 #include "core/keyboard.h"
+#include "overlay/colour_picker.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "winutil/window_state.h"
@@ -330,7 +331,11 @@ LRESULT DispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDBLCLK: OnLButtonDblClk(); return 0;
     case WM_RBUTTONUP: OnRButtonUp(lParam); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
-    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
+    case WM_KEYDOWN:
+      NotePickerKeyDown(static_cast<UINT>(wParam), lParam);
+      OnOverlayKey(static_cast<UINT>(wParam));
+      return 0;
+    case WM_KEYUP: NotePickerKeyUp(static_cast<UINT>(wParam)); return 0;
     case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLOREDIT: return OnCtlColorEdit(reinterpret_cast<HDC>(wParam));
     case WM_PAINT: OnPaint(hwnd); return 0;
@@ -355,6 +360,7 @@ void OnOverlayKey(UINT key) {
   const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
   Arrow arrow;
   if (ArrowOf(key, &arrow)) return OnArrowKey(arrow, ctrl, shift);
+  if (key == 'C' && !ctrl && !o.selected) return CopyPointedColour();
   // The commands need a fixed region, as their buttons and menu items do.
   if (key >= 'A' && key <= 'Z' && o.selected) {
     RunShortcut(ShortcutFor(static_cast<char>(key), ctrl, shift));

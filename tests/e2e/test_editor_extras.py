@@ -4,8 +4,11 @@ the colour picker, the region history and pinning a capture.
 The screen shows the position pattern (xdo.pattern_at), so every pixel of
 a completed picture that is not an annotation tells where it was taken.
 """
+import pytest
+
 import xdo
-from xdo import Toolbar, click, completed_image, fix_region, move, pattern_at, screenshot
+from kvharness import WIN_TESTS, run_wine
+from xdo import Toolbar, click, completed_image, fix_region, key, move, pattern_at, screenshot
 
 REGION = (300, 200, 900, 600)
 TOOLBAR = Toolbar(REGION)
@@ -64,3 +67,38 @@ def test_a_highlighter_stroke_tints_what_lies_under_it(capture):
             assert b and at(image, x, y) == (r, g, 0), (x, y)
     for x, y in [(500, 380), (500, 425), (380, 400), (720, 404)]:
         assert at(image, x, y) == pattern_at(x, y), (x, y)
+
+
+@pytest.fixture
+def fresh_settings():
+    """The user's capture settings start empty and are left empty."""
+    def clear():
+        run_wine(["reg", "delete", "HKCU\\Software\\KvCapture", "/f"])
+    clear()
+    yield
+    clear()
+
+
+def clipboard_text():
+    rc, out, _ = run_wine([WIN_TESTS / "kvdragtool.exe", "clipboard"])
+    assert rc == 0
+    return out.decode().strip()
+
+
+def test_c_copies_the_pointed_colour_in_the_magnifiers_form(capture, fresh_settings):
+    host = capture()
+    move(450, 320, settle=0.3)
+    r, g, b = pattern_at(450, 320)
+    key("c", settle=0.3)
+    assert clipboard_text() == f"#{r:02X}{g:02X}{b:02X}"
+    key("shift", settle=0.3)  # a tap of Shift: the other form
+    key("c", settle=0.3)
+    assert clipboard_text() == f"RGB:({r},{g},{b})"
+    assert xdo.overlay_open()  # the capture stays open
+    key("Escape")
+    host.finish(timeout=30)
+
+    # The form is kept for the next capture.
+    _, out, _ = run_wine(["reg", "query", "HKCU\\Software\\KvCapture", "/v",
+                          "MagnifierColourFormat"])
+    assert "0x1" in out.decode()

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/annotation.h"
+#include "core/colour_text.h"
 #include "core/highlighter.h"
 #include "core/keyboard.h"
 #include "core/mosaic.h"
@@ -69,6 +70,15 @@ TEST(Highlighter, MultipliesOnlyUnderTheMaskSoDarkTextStaysDark) {
   EXPECT_EQ(picture, expected);
   EXPECT_EQ(HighlighterWidth(2, UiScale{}), 16);
   EXPECT_EQ(HighlighterWidth(5, UiScale{192}), 48);
+}
+
+TEST(ColourText, HexByDefaultRgbOnRequestUnknownSettingsFallBack) {
+  EXPECT_EQ(ColourText(ColourFormat::kHex, 10, 171, 255), "#0AABFF");
+  EXPECT_EQ(ColourText(ColourFormat::kRgb, 10, 171, 255), "RGB:(10,171,255)");
+  EXPECT_EQ(ColourFormatFromSetting(1), ColourFormat::kRgb);
+  EXPECT_EQ(ColourFormatFromSetting(0), ColourFormat::kHex);
+  EXPECT_EQ(ColourFormatFromSetting(7), ColourFormat::kHex);
+  EXPECT_EQ(OtherColourFormat(OtherColourFormat(ColourFormat::kRgb)), ColourFormat::kRgb);
 }
 
 TEST(TextBox, PlacedInsideTheDraggedRectangleWithAMinimumSize) {
