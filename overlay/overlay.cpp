@@ -313,6 +313,7 @@ void CompleteCapture() {
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
+  RememberCompletedRegion();
   CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);

@@ -80,6 +80,12 @@ Rect VisibleRegion();
 // the picture selected into `source`; empty when it cannot be made.
 ScopedBitmap CopyToRegionSection(HDC source, const Rect& region);
 
+// Comma (+1, older) and full stop (-1, newer): the region of an earlier
+// completed capture comes back, fixed, while no tool is in use.
+void StepThroughRegionHistory(int step);
+// Adds the region being completed to the user's region history.
+void RememberCompletedRegion();
+
 // Shows the context menu at a screen point, owned by the overlay.
 void ShowContextMenu(POINT screenPoint);
 

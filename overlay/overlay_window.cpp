@@ -361,6 +361,9 @@ void OnOverlayKey(UINT key) {
   Arrow arrow;
   if (ArrowOf(key, &arrow)) return OnArrowKey(arrow, ctrl, shift);
   if (key == 'C' && !ctrl && !o.selected) return CopyPointedColour();
+  if ((key == VK_OEM_COMMA || key == VK_OEM_PERIOD) && !ctrl) {
+    return StepThroughRegionHistory(key == VK_OEM_COMMA ? 1 : -1);
+  }
   // The commands need a fixed region, as their buttons and menu items do.
   if (key >= 'A' && key <= 'Z' && o.selected) {
     RunShortcut(ShortcutFor(static_cast<char>(key), ctrl, shift));

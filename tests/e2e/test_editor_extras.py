@@ -102,3 +102,27 @@ def test_c_copies_the_pointed_colour_in_the_magnifiers_form(capture, fresh_setti
     _, out, _ = run_wine(["reg", "query", "HKCU\\Software\\KvCapture", "/v",
                           "MagnifierColourFormat"])
     assert "0x1" in out.decode()
+
+
+def test_comma_brings_back_earlier_regions_and_completing_adds_one(capture, fresh_settings):
+    newer, older = (700, 400, 900, 560), (350, 250, 650, 400)
+    history = ";".join("{},{},{},{},{},{}".format(*r, *screen) for r, screen in [
+        (newer, (1600, 900)), ((2000, 100, 2400, 300), (3840, 2160)), (older, (1600, 900))])
+    run_wine(["reg", "add", "HKCU\\Software\\KvCapture", "/v", "RegionHistory", "/t", "REG_SZ",
+              "/d", history, "/f"])
+    host = capture()
+    move(450, 320, settle=0.3)
+    key("comma")
+    xdo.wait_for_region(newer)
+    key("comma")  # past the region of a larger screen
+    xdo.wait_for_region(older)
+    key("period")
+    xdo.wait_for_region(newer)
+    key("ctrl+c")
+    image = completed_image(host)
+    assert image.size == (200, 160)
+    assert image.getpixel((0, 0)) == pattern_at(700, 400)
+    assert image.getpixel((199, 159)) == pattern_at(899, 559)
+    # The completed region is the newest again, kept once.
+    _, out, _ = run_wine(["reg", "query", "HKCU\\Software\\KvCapture", "/v", "RegionHistory"])
+    assert "700,400,900,560,1600,900;2000,100,2400,300,3840,2160;350,250,650,400" in out.decode()
