@@ -45,6 +45,7 @@ const MenuEntry kContextMenu[] = {
     {"-----", 0, nullptr},
     {"Reset Capture Area", kCmdResetCapture, nullptr},
     {"Complete Capture", kCmdCompleteCapture, L"Ctrl+C"},
+    {"Pin to Screen", kCmdPin, L"F3"},
     {"Save As", kCmdSaveAs, L"Ctrl+S"},
     {"-----", 0, nullptr},
     {"Cancel Capture", kCmdCancelCapture, L"Esc"},

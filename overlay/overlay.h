@@ -34,6 +34,9 @@ void AbandonOverlay();
 // WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
 // nothing on the screen is not completed (the overlay stays open).
 void CompleteCapture();
+// Completes as CompleteCapture does and pins the picture at the region's
+// place in a process of its own.
+void PinCapture();
 // Ends the capture without an image: WM_CAPTURE_CANCEL.
 void CancelCapture();
 // Offers the current region to the Save As dialog; the overlay stays open

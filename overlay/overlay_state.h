@@ -34,6 +34,7 @@ enum OverlayCommand : UINT {
   kCmdAddMosaic = 33013,
   kCmdAddStepMarker = 33014,
   kCmdHighlighter = 33015,
+  kCmdPin = 33016,
 };
 
 // The annotations burned into the region so far. `top` is the region with

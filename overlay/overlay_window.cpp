@@ -285,6 +285,7 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
       ResetCapture();
       return PaintOverlay();
     case kCmdCompleteCapture: return CompleteCapture();
+    case kCmdPin: return PinCapture();
     case kCmdSaveAs: return SaveCaptureAs();
     case kCmdCancelCapture: return CancelCapture();
     default: return;
@@ -361,6 +362,7 @@ void OnOverlayKey(UINT key) {
   Arrow arrow;
   if (ArrowOf(key, &arrow)) return OnArrowKey(arrow, ctrl, shift);
   if (key == 'C' && !ctrl && !o.selected) return CopyPointedColour();
+  if (key == VK_F3 && o.selected) return PinCapture();
   if ((key == VK_OEM_COMMA || key == VK_OEM_PERIOD) && !ctrl) {
     return StepThroughRegionHistory(key == VK_OEM_COMMA ? 1 : -1);
   }

@@ -69,7 +69,7 @@ def test_the_overlay_is_drawn_for_the_dpi_and_the_capture_stays_physical(capture
     # The toolbar: under the region, right-aligned, 8 pixels below it, and
     # pixel for pixel the 150 % artwork (not the 100 % one stretched).
     toolbar = expected_bar("toolbar_back", TOOLBAR)
-    assert toolbar.size == (504, 42)
+    assert toolbar.size == (543, 42)
     shot = xdo.screenshot()
     left, top = region[2] - toolbar.width, region[3] + 8
     on_screen = shot.crop((left, top, left + toolbar.width, top + toolbar.height))

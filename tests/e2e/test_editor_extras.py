@@ -7,7 +7,7 @@ a completed picture that is not an annotation tells where it was taken.
 import pytest
 
 import xdo
-from kvharness import WIN_TESTS, run_wine
+from kvharness import PROBE_EXE, WIN_TESTS, run_wine
 from xdo import Toolbar, click, completed_image, fix_region, key, move, pattern_at, screenshot
 
 REGION = (300, 200, 900, 600)
@@ -126,3 +126,28 @@ def test_comma_brings_back_earlier_regions_and_completing_adds_one(capture, fres
     # The completed region is the newest again, kept once.
     _, out, _ = run_wine(["reg", "query", "HKCU\\Software\\KvCapture", "/v", "RegionHistory"])
     assert "700,400,900,560,1600,900;2000,100,2400,300,3840,2160;350,250,650,400" in out.decode()
+
+
+def pin_open():
+    return run_wine([PROBE_EXE, "find-window", "KvCapturePin"])[0] == 0
+
+
+def test_f3_completes_and_pins_the_picture_at_the_region_until_escape(capture):
+    host = capture()
+    region = fix_region([(REGION[0] - 1, REGION[1] - 1), REGION[:2], REGION[2:]])
+    TOOLBAR.use("rectangle", BLUE, 5)
+    xdo.drag([(400, 300), (401, 301), (600, 450)])
+    key("F3")
+    image = completed_image(host)  # completed as Ctrl+C does; the host has ended
+    assert xdo.wait_for(pin_open, timeout=15), "no pin window"
+    move(REGION[2] + 40, REGION[3] + 40)
+
+    def shows_the_picture():
+        return screenshot().crop(region).tobytes() == image.tobytes()
+
+    assert xdo.wait_for(shows_the_picture, timeout=10)
+    assert at(image, 400, 350) == BLUE
+    move(500, 380)
+    key("Escape", settle=0.5)
+    assert xdo.wait_for(lambda: not pin_open(), timeout=10)
+    assert screenshot().getpixel((400, 350)) == pattern_at(400, 350)

@@ -231,7 +231,8 @@ def test_the_picture_is_frozen_when_the_overlay_opens(capture):
 # ---- the context menu and Save As --------------------------------------------
 
 # Down presses from the menu's top to each command (separators are skipped).
-MENU_STEPS = {"Reset Capture Area": 11, "Complete Capture": 12, "Save As": 13, "Cancel Capture": 14}
+MENU_STEPS = {"Reset Capture Area": 11, "Complete Capture": 12, "Save As": 14,
+              "Cancel Capture": 15}
 MENU_REGION = (901, 301, 1100, 500)
 
 

@@ -131,15 +131,15 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
 TEST(OverlayLayout, BarButtonPositions) {
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{24, 22});
-  const int lefts[] = {3, 29, 55, 81, 107, 133, 159, 185, 218, 244, 280, 306};
+  const int lefts[] = {3, 29, 55, 81, 107, 133, 159, 185, 218, 244, 270, 306, 332};
   auto rects = kv::ToolbarButtonRects(tools);
   for (int i = 0; i < kv::kToolbarButtonCount; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(rects[i], (Rect{lefts[i], 3, lefts[i] + 24, 25}));
   }
   // The last button steps by the width of the one before it.
-  tools[11] = Size{30, 22};
-  EXPECT_EQ(kv::ToolbarButtonRects(tools)[11], (Rect{306, 3, 336, 25}));
+  tools[12] = Size{30, 22};
+  EXPECT_EQ(kv::ToolbarButtonRects(tools)[12], (Rect{332, 3, 362, 25}));
 
   std::array<Size, kv::kPenSizeButtonCount> pens;
   pens.fill(Size{24, 29});

@@ -45,7 +45,7 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 336, 3);
+  EXPECT_NEAR(client.right, 362, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
   for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
                     o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
@@ -82,6 +82,7 @@ TEST_F(OverlayWindow, ContextMenuListsTheCommandsInOrder) {
                {0, nullptr},
                {33008, "Reset Capture Area"},
                {33009, "Complete Capture\tCtrl+C"},
+               {33016, "Pin to Screen\tF3"},
                {33010, "Save As\tCtrl+S"},
                {0, nullptr},
                {33011, "Cancel Capture\tEsc"}};
@@ -117,7 +118,7 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     const char* keys[] = {
         "Add Rectangle", "Add Ellipse",        "Add Arrow",        "Brush Tool", "Add Text",
         "Add Mosaic",    "Add Step Marker",    "Highlighter",      "Undo",       "Redo",
-        nullptr,         "Reset Capture Area", "Complete Capture", "Save As",    nullptr,
+        nullptr,         "Reset Capture Area", "Complete Capture", "Pin to Screen", "Save As", nullptr,
         "Cancel Capture"};
     for (int i = 0; i < static_cast<int>(sizeof keys / sizeof keys[0]); ++i) {
       if (!keys[i]) continue;
