@@ -295,7 +295,7 @@ def test_menu_texts_match_the_reference(capture, lang):
     assert_matches_reference(shot.crop(MENU_BOX), f"overlay-menu-{lang}.png")
 
 
-MENU_BOX = (1000, 400, 1180, 640)  # the menu opens at the pointer
+MENU_BOX = (1000, 400, 1180, 700)  # the menu opens at the pointer
 
 
 @pytest.mark.parametrize("name,fmt", [("saved.bmp", "BMP"), ("saved.jpg", "JPEG"), ("saved", "PNG")])
