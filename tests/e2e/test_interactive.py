@@ -154,7 +154,7 @@ def test_crossed_edges_complete_in_order(capture, screen):
     assert left > right
     # The toolbar stays where the crossed region puts it: x = R - w, under B.
     bar_x, bar_y = right - TOOLBAR_W, bottom + 5
-    move(bar_x + 266, bar_y + 14)  # Complete, the last button
+    move(bar_x + xdo.Toolbar.BUTTON_X["complete"], bar_y + 14)  # Complete, the last button
     click()
     assert_taken_from(completed_image(host), (right, top, left, bottom))
 
