@@ -65,11 +65,14 @@ void PushSnapshot(ScopedBitmap picture) {
     return;
   }
   try {
+    stack.entryIsMarker.reserve(stack.entries.size() + 1);
     stack.entries.push_back(DiffPictures(ReadOnly(before), ReadOnly(after)));
   } catch (const std::bad_alloc&) {
     return;
   }
+  stack.entryIsMarker.push_back(o.currentTool == kStepMarkerTool);
   stack.redo.clear();
+  stack.redoIsMarker.clear();
   stack.top = std::move(picture);
 }
 
@@ -101,10 +104,13 @@ void UndoAnnotation() {
   }
   PixelPatch patch = std::move(stack.entries.back());
   stack.entries.pop_back();
+  const bool marker = stack.entryIsMarker.back();
+  stack.entryIsMarker.pop_back();
   // The top becomes the earlier picture (the plain capture after the first
   // annotation is undone) and the patch keeps what it replaced.
   if (ExchangePatch(PixelsOf(stack.top.get()), patch)) {
     stack.redo.push_back(std::move(patch));
+    stack.redoIsMarker.push_back(marker);
   } else {
     stack.clear();  // cannot happen; the plain capture is never wrong
   }
@@ -118,10 +124,14 @@ void RedoAnnotation() {
   if (stack.redo.empty() || o.shapeInProgress) return;
   PixelPatch patch = std::move(stack.redo.back());
   stack.redo.pop_back();
+  const bool marker = stack.redoIsMarker.back();
+  stack.redoIsMarker.pop_back();
   if (ExchangePatch(PixelsOf(stack.top.get()), patch)) {
     stack.entries.push_back(std::move(patch));
+    stack.entryIsMarker.push_back(marker);
   } else {
     stack.redo.clear();
+    stack.redoIsMarker.clear();
   }
   PaintOverlay();
 }

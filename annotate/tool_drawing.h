@@ -17,5 +17,7 @@ void DrawArrowTool(HDC back);
 void DrawBrushTool(HDC back);
 void DrawTextTool(HDC back);
 void DrawMosaicTool(HDC back);
+void DrawStepMarkerTool(HDC back);
+void DrawHighlighterTool(HDC back);
 
 }  // namespace kv

@@ -34,7 +34,13 @@ struct ToolButton {
 };
 
 // Buttons 0 to kToolCount - 1 are the tools, in ToolId order; then these.
-enum ToolbarButton { kUndoButton = kToolCount, kSaveButton, kCancelButton, kCompleteButton };
+enum ToolbarButton {
+  kUndoButton = kToolCount,
+  kSaveButton,
+  kPinButton,
+  kCancelButton,
+  kCompleteButton
+};
 
 struct ButtonSpec {
   int strip;
@@ -44,8 +50,9 @@ const ButtonSpec kToolbarSpecs[kToolbarButtonCount] = {
     {IDB_RECTANGLE_TOOL, "Rectangle Tool"}, {IDB_ELLIPSE_TOOL, "Ellipse Tool"},
     {IDB_ARROW_TOOL, "Arrow Tool"},         {IDB_BRUSH_TOOL, "Brush Tool"},
     {IDB_TEXT_TOOL, "Text Tool"},           {IDB_MOSAIC_TOOL, "Mosaic Tool"},
+    {IDB_STEP_MARKER_TOOL, "Step Marker Tool"}, {IDB_HIGHLIGHTER_TOOL, "Highlighter Tool"},
     {IDB_UNDO, "Undo"},
-    {IDB_SAVE, "Save"},                     {IDB_CANCEL, "Cancel"},
+    {IDB_SAVE, "Save"},                     {IDB_PIN, "Pin to Screen"},                     {IDB_CANCEL, "Cancel"},
     {IDB_COMPLETE, "Complete"},
 };
 const int kPenSizeStrips[kPenSizeButtonCount] = {IDB_PEN_SMALL, IDB_PEN_MEDIUM, IDB_PEN_LARGE};
@@ -196,6 +203,7 @@ void FireToolbarButton(int index) {
       UndoAnnotation();
       return;
     case kSaveButton: return SaveCaptureAs();
+    case kPinButton: return PinCapture();
     case kCancelButton: return CancelCapture();
     case kCompleteButton: return CompleteCapture();
     default: return;

@@ -47,6 +47,8 @@ void DrawLiveShape(HDC back) {
     case kBrushTool: return DrawBrushTool(back);
     case kTextTool: return DrawTextTool(back);
     case kMosaicTool: return DrawMosaicTool(back);
+    case kStepMarkerTool: return DrawStepMarkerTool(back);
+    case kHighlighterTool: return DrawHighlighterTool(back);
     default: return;
   }
 }

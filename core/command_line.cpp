@@ -28,6 +28,20 @@ uint64_t DecimalValue(const std::string& text) {
   return value;
 }
 
+// An optional minus sign and at most 6 digits: a screen coordinate.
+bool SignedValue(const std::string& text, int* value) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string digits = negative ? text.substr(1) : text;
+  if (digits.empty() || digits.size() > 6) return false;
+  int v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  *value = negative ? -v : v;
+  return true;
+}
+
 }  // namespace
 
 HostCommandLine ParseHostCommandLine(const std::vector<std::string>& args) {
@@ -35,6 +49,15 @@ HostCommandLine ParseHostCommandLine(const std::vector<std::string>& args) {
   if (!args.empty()) {
     if (EqualsNoCase(args[0], "/install")) {
       line.mode = HostMode::kInstall;
+    } else if (EqualsNoCase(args[0], "/pin") && args.size() > 1) {
+      line.mode = HostMode::kPin;
+      line.pinFileArg = 1;
+      int x = 0, y = 0;
+      if (args.size() > 3 && SignedValue(args[2], &x) && SignedValue(args[3], &y)) {
+        line.pinPlaced = true;
+        line.pinX = x;
+        line.pinY = y;
+      }
     } else if (EqualsNoCase(args[0], "/check")) {
       line.mode = HostMode::kCheck;
       if (args.size() > 1) line.checkLanguage = args[1];

@@ -114,6 +114,8 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
     case kRectangleTool:
     case kEllipseTool:
     case kBrushTool:
+    case kStepMarkerTool:
+    case kHighlighterTool:
       row.penSizeBar = place(x, penSize.width);
       row.colourBar = place(x + penSize.width, colour.width);
       break;
@@ -133,10 +135,10 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
 std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
     const std::array<Size, kToolbarButtonCount>& images, UiScale scale) {
   // Left edge of button i is i * w + kOffset[i] with w the button's image
-  // width: the six tools 2 pixels apart, then Undo/Save and Cancel/Complete
+  // width: the tools 2 pixels apart, then Undo/Save/Pin and Cancel/Complete
   // behind the bar's two separator lines. The last button counts with the
   // width of the one before it. The gaps grow with the artwork.
-  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 22, 24, 36, 38};
+  static const int kOffset[kToolbarButtonCount] = {3, 5, 7, 9, 11, 13, 15, 17, 26, 28, 30, 42, 44};
   std::array<Rect, kToolbarButtonCount> rects{};
   for (int i = 0; i < kToolbarButtonCount; ++i) {
     const int w = images[i].width;

@@ -76,7 +76,7 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
                                 Size penSizeBar, Size textSizeBar);
 
 // Buttons in their bar's client coordinates, for artwork of the scale's set.
-constexpr int kToolbarButtonCount = 10;
+constexpr int kToolbarButtonCount = 13;
 constexpr int kPenSizeButtonCount = 3;
 std::array<Rect, kToolbarButtonCount> ToolbarButtonRects(
     const std::array<Size, kToolbarButtonCount>& images, UiScale scale = {});

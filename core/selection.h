@@ -62,8 +62,10 @@ enum ToolId : int {
   kBrushTool = 4,
   kTextTool = 5,
   kMosaicTool = 6,
+  kStepMarkerTool = 7,
+  kHighlighterTool = 8,
 };
-constexpr int kToolCount = 6;
+constexpr int kToolCount = 8;
 inline bool IsTool(int tool) { return tool >= kRectangleTool && tool <= kToolCount; }
 
 // The selection part of the overlay state.

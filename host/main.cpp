@@ -13,6 +13,7 @@
 #include "core/languages.h"
 #include "host/capture_commands.h"
 #include "host/host.h"
+#include "host/pin.h"
 #include "host/self_check.h"
 #include "upload/upload.h"
 #include "winutil/codepage.h"
@@ -159,6 +160,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (commandLine.mode == HostMode::kCheck) return RunSelfCheck(commandLine.checkLanguage);
+  if (commandLine.mode == HostMode::kPin) return RunPin(commandLine);
   // A handle that does not fit this build's pointers names no window.
   uintptr_t handle = static_cast<uintptr_t>(commandLine.parentWindow);
   if (handle == commandLine.parentWindow)

@@ -39,11 +39,14 @@ const MenuEntry kContextMenu[] = {
     {"Brush Tool", kCmdBrushTool, nullptr},
     {"Add Text", kCmdAddText, nullptr},
     {"Add Mosaic", kCmdAddMosaic, nullptr},
+    {"Add Step Marker", kCmdAddStepMarker, nullptr},
+    {"Highlighter", kCmdHighlighter, nullptr},
     {"Undo", kCmdUndo, L"Ctrl+Z"},
     {"Redo", kCmdRedo, L"Ctrl+Y"},
     {"-----", 0, nullptr},
     {"Reset Capture Area", kCmdResetCapture, nullptr},
     {"Complete Capture", kCmdCompleteCapture, L"Ctrl+C"},
+    {"Pin to Screen", kCmdPin, L"F3"},
     {"Save As", kCmdSaveAs, L"Ctrl+S"},
     {"-----", 0, nullptr},
     {"Cancel Capture", kCmdCancelCapture, L"Esc"},
@@ -313,6 +316,7 @@ void CompleteCapture() {
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
+  RememberCompletedRegion();
   CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);

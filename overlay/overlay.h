@@ -34,6 +34,9 @@ void AbandonOverlay();
 // WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
 // nothing on the screen is not completed (the overlay stays open).
 void CompleteCapture();
+// Completes as CompleteCapture does and pins the picture at the region's
+// place in a process of its own.
+void PinCapture();
 // Ends the capture without an image: WM_CAPTURE_CANCEL.
 void CancelCapture();
 // Offers the current region to the Save As dialog; the overlay stays open
@@ -79,6 +82,12 @@ Rect VisibleRegion();
 // A new 24-bit bottom-up section of the region's size holding `region` of
 // the picture selected into `source`; empty when it cannot be made.
 ScopedBitmap CopyToRegionSection(HDC source, const Rect& region);
+
+// Comma (+1, older) and full stop (-1, newer): the region of an earlier
+// completed capture comes back, fixed, while no tool is in use.
+void StepThroughRegionHistory(int step);
+// Adds the region being completed to the user's region history.
+void RememberCompletedRegion();
 
 // Shows the context menu at a screen point, owned by the overlay.
 void ShowContextMenu(POINT screenPoint);

@@ -33,6 +33,9 @@ enum OverlayCommand : UINT {
   kCmdCancelCapture = 33011,
   kCmdRedo = 33012,
   kCmdAddMosaic = 33013,
+  kCmdAddStepMarker = 33014,
+  kCmdHighlighter = 33015,
+  kCmdPin = 33016,
 };
 
 // The annotations burned into the region so far. `top` is the region with
@@ -45,12 +48,18 @@ struct SnapshotStack {
   // What undo took away, the last undone last: exchanged back by redo,
   // forgotten when a new annotation is made.
   std::vector<PixelPatch> redo;
+  // Whether each entry (and each of redo) is a step marker: the markers
+  // left in the picture give the next one its number.
+  std::vector<bool> entryIsMarker;
+  std::vector<bool> redoIsMarker;
 
   bool empty() const { return entries.empty(); }
   size_t size() const { return entries.size(); }
   void clear() {
     entries.clear();
     redo.clear();
+    entryIsMarker.clear();
+    redoIsMarker.clear();
     top.reset();
   }
 };

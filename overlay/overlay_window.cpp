@@ -9,6 +9,7 @@
 
 #include "annotate/annotate.h"
 #include "core/keyboard.h"
+#include "overlay/colour_picker.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "winutil/window_state.h"
@@ -275,6 +276,8 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
     case kCmdBrushTool: return ChooseTool(kBrushTool);
     case kCmdAddText: return ChooseTool(kTextTool);
     case kCmdAddMosaic: return ChooseTool(kMosaicTool);
+    case kCmdAddStepMarker: return ChooseTool(kStepMarkerTool);
+    case kCmdHighlighter: return ChooseTool(kHighlighterTool);
     case kCmdUndo: return UndoAnnotation();
     case kCmdRedo: return RedoAnnotation();
     case kCmdResetCapture:
@@ -282,6 +285,7 @@ void OnCommand(WPARAM wParam, LPARAM lParam) {
       ResetCapture();
       return PaintOverlay();
     case kCmdCompleteCapture: return CompleteCapture();
+    case kCmdPin: return PinCapture();
     case kCmdSaveAs: return SaveCaptureAs();
     case kCmdCancelCapture: return CancelCapture();
     default: return;
@@ -328,7 +332,11 @@ LRESULT DispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDBLCLK: OnLButtonDblClk(); return 0;
     case WM_RBUTTONUP: OnRButtonUp(lParam); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
-    case WM_KEYDOWN: OnOverlayKey(static_cast<UINT>(wParam)); return 0;
+    case WM_KEYDOWN:
+      NotePickerKeyDown(static_cast<UINT>(wParam), lParam);
+      OnOverlayKey(static_cast<UINT>(wParam));
+      return 0;
+    case WM_KEYUP: NotePickerKeyUp(static_cast<UINT>(wParam)); return 0;
     case WM_COMMAND: OnCommand(wParam, lParam); return 0;
     case WM_CTLCOLOREDIT: return OnCtlColorEdit(reinterpret_cast<HDC>(wParam));
     case WM_PAINT: OnPaint(hwnd); return 0;
@@ -353,6 +361,11 @@ void OnOverlayKey(UINT key) {
   const bool ctrl = KeyHeld(VK_CONTROL), shift = KeyHeld(VK_SHIFT);
   Arrow arrow;
   if (ArrowOf(key, &arrow)) return OnArrowKey(arrow, ctrl, shift);
+  if (key == 'C' && !ctrl && !o.selected) return CopyPointedColour();
+  if (key == VK_F3 && o.selected) return PinCapture();
+  if ((key == VK_OEM_COMMA || key == VK_OEM_PERIOD) && !ctrl) {
+    return StepThroughRegionHistory(key == VK_OEM_COMMA ? 1 : -1);
+  }
   // The commands need a fixed region, as their buttons and menu items do.
   if (key >= 'A' && key <= 'Z' && o.selected) {
     RunShortcut(ShortcutFor(static_cast<char>(key), ctrl, shift));

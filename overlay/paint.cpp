@@ -9,6 +9,7 @@
 #include "core/overlay_layout.h"
 #include "core/paint_area.h"
 #include "host/host.h"
+#include "overlay/colour_picker.h"
 #include "overlay/monitors.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
@@ -100,10 +101,11 @@ void ComposeImage(HDC back, const Rect& region) {
 }
 
 // The magnifier's last line: the page's own hint when it gave one, else the
-// keys that step the pointer.
+// keys of choosing (arrows step the pointer, C copies the colour, comma and
+// full stop bring back earlier regions).
 std::wstring MagnifierTip() {
   const std::string& tip = captureRequest.tipInfo;
-  return tip.empty() ? UiTextWide("←↑→↓ 1 px, Shift 10") : AnsiToWide(tip);
+  return tip.empty() ? UiTextWide("←↑→↓ C copy ,. back") : AnsiToWide(tip);
 }
 
 void DrawMagnifier(HDC back, Point p) {
@@ -126,15 +128,11 @@ void DrawMagnifier(HDC back, Point p) {
   FillSolid(back, m.crossHorizontal, kCrossHair);
   FillSolid(back, m.crossVertical, kCrossHair);
 
-  const COLORREF pixel = GetPixel(back, p.x, p.y);
   ScopedFont font = LabelFont(scale);
   ScopedSelect selectFont(back, font.get());
   const UINT flags = DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS;
   DrawLine(back, Format(L"X:%d,Y:%d", p.x, p.y), m.positionLine, kLabelText, flags);
-  wchar_t rgb[64];
-  std::swprintf(rgb, sizeof rgb / sizeof rgb[0], L"RGB:(%d,%d,%d)", GetRValue(pixel),
-                GetGValue(pixel), GetBValue(pixel));
-  DrawLine(back, rgb, m.colourLine, kLabelText, flags);
+  DrawLine(back, PointedColourText(p), m.colourLine, kLabelText, flags);
   DrawLine(back, tip, m.tipLine, kTipText, flags);
 }
 

@@ -35,7 +35,7 @@ SWATCHES = [
 # Sizes at 100 %.
 TOOL_W, TOOL_H = 24, 22      # toolbar button images (strips 96 x 22)
 PEN_W, PEN_H = 24, 29        # pen-size button images (strips 96 x 29)
-TOOLBAR_SIZE = (284, 28)
+TOOLBAR_SIZE = (362, 28)
 COLOUR_BAR_SIZE = (165, 36)
 PEN_BAR_SIZE = (83, 36)
 TEXT_BAR_SIZE = (83, 35)
@@ -240,7 +240,7 @@ def toolbar_background(percent):
         c.fill_rect(0, y, c.w, y + 1, toolbar_row_colour(y, percent))
     d.frame_rect(0, 0, *TOOLBAR_SIZE, BAR_BORDER)
     h = TOOLBAR_SIZE[1]
-    for x in (161, 222):  # between the tools, Undo/Save and Cancel/Complete
+    for x in (213, 300):  # between the tools, Undo/Save/Pin and Cancel/Complete
         d.fill_rect(x, 3, x + 1, h - 3, SEPARATOR)
         d.fill_rect(x + 1, 3, x + 2, h - 3, SEPARATOR_LIGHT)
     return c
@@ -320,6 +320,31 @@ def icon_mosaic(d):
             d.fill_rect(5 + 4 * col, 3 + 4 * row, 9 + 4 * col, 7 + 4 * row,
                         shades[(row * 3 + col) % 4])
     d.frame_rect(4, 2, 22, 20, INK)
+
+
+def icon_step_marker(d):
+    """A red disc holding a white 1."""
+    d.disc(12, 11, 8, (215, 40, 40))
+    white = (255, 255, 255)
+    d.line(12, 6, 12, 16, white, 2)
+    d.line(10, 8, 12, 6, white, 1)
+
+
+def icon_highlighter(d):
+    """A yellow band across a line of text, a marker pen's tip at its end."""
+    d.fill_rect(3, 9, 17, 16, (255, 235, 60))
+    d.line(5, 12, 15, 12, INK, 1)
+    d.polygon([(16, 16), (21, 5), (23, 6), (19, 17)], (60, 60, 60))
+    d.polygon([(16, 16), (19, 17), (17, 19)], (230, 200, 0))
+
+
+def icon_pin(d):
+    """A red push pin, its needle pointing down to the left."""
+    red = (210, 40, 40)
+    d.line(6, 18, 11, 13, (90, 90, 90), 2)               # needle
+    d.polygon([(9, 9), (15, 15), (17, 13), (11, 7)], red)  # body
+    d.polygon([(12, 4), (20, 12), (18, 14), (10, 6)], red)  # head
+    d.line(14, 8, 16, 10, (255, 160, 160), 1)
 
 
 def icon_undo(d):
@@ -439,6 +464,9 @@ ARTWORK = {
     "save": tool_strip(icon_save),
     "undo": tool_strip(icon_undo),
     "mosaic_tool": tool_strip(icon_mosaic),
+    "step_marker_tool": tool_strip(icon_step_marker),
+    "highlighter_tool": tool_strip(icon_highlighter),
+    "pin": tool_strip(icon_pin),
     "toolbar_back": toolbar_background,
     "colour_bar_back": colour_bar_background,
     "pen_size_bar_back": pen_bar_background,

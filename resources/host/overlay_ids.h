@@ -21,6 +21,9 @@
 #define IDB_SAVE 1211
 #define IDB_UNDO 1212
 #define IDB_MOSAIC_TOOL 1213
+#define IDB_STEP_MARKER_TOOL 1214
+#define IDB_HIGHLIGHTER_TOOL 1215
+#define IDB_PIN 1216
 
 /* The same pictures at 150 and 200 %: the number at 100 % plus these. */
 #define IDB_AT_150 100

@@ -46,7 +46,8 @@ def expected_bar(background, buttons):
 
 TOOLBAR = [(name, offset, 1) for name, offset in zip(
     ["rectangle_tool", "ellipse_tool", "arrow_tool", "brush_tool", "text_tool", "mosaic_tool",
-     "undo", "save", "cancel", "complete"], [3, 5, 7, 9, 11, 13, 22, 24, 36, 38])]
+     "step_marker_tool", "highlighter_tool", "undo", "save", "pin", "cancel", "complete"],
+    [3, 5, 7, 9, 11, 13, 15, 17, 26, 28, 30, 42, 44])]
 # Pen sizes 1, 2 (chosen from the start) and 5.
 PEN_SIZE_BAR = [("pen_small", 4, 1), ("pen_medium", 7, 3), ("pen_large", 10, 1)]
 
@@ -69,7 +70,7 @@ def test_the_overlay_is_drawn_for_the_dpi_and_the_capture_stays_physical(capture
     # The toolbar: under the region, right-aligned, 8 pixels below it, and
     # pixel for pixel the 150 % artwork (not the 100 % one stretched).
     toolbar = expected_bar("toolbar_back", TOOLBAR)
-    assert toolbar.size == (426, 42)
+    assert toolbar.size == (543, 42)
     shot = xdo.screenshot()
     left, top = region[2] - toolbar.width, region[3] + 8
     on_screen = shot.crop((left, top, left + toolbar.width, top + toolbar.height))

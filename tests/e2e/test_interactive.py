@@ -154,7 +154,7 @@ def test_crossed_edges_complete_in_order(capture, screen):
     assert left > right
     # The toolbar stays where the crossed region puts it: x = R - w, under B.
     bar_x, bar_y = right - TOOLBAR_W, bottom + 5
-    move(bar_x + 266, bar_y + 14)  # Complete, the last button
+    move(bar_x + xdo.Toolbar.BUTTON_X["complete"], bar_y + 14)  # Complete, the last button
     click()
     assert_taken_from(completed_image(host), (right, top, left, bottom))
 
@@ -205,7 +205,7 @@ def test_escape_cancels_and_writes_nothing(capture, capture_folder):
 def test_escape_cancels_while_the_toolbar_has_the_focus(capture):
     host = capture()
     fix_region([(900, 600), (901, 601), (1000, 700)])
-    move(1000 - TOOLBAR_W + 161, 705 + 10)  # between the button groups
+    move(1000 - TOOLBAR_W + 213, 705 + 10)  # between the button groups
     click()
     key("Escape")
     assert_cancelled(host)
@@ -231,7 +231,8 @@ def test_the_picture_is_frozen_when_the_overlay_opens(capture):
 # ---- the context menu and Save As --------------------------------------------
 
 # Down presses from the menu's top to each command (separators are skipped).
-MENU_STEPS = {"Reset Capture Area": 9, "Complete Capture": 10, "Save As": 11, "Cancel Capture": 12}
+MENU_STEPS = {"Reset Capture Area": 11, "Complete Capture": 12, "Save As": 14,
+              "Cancel Capture": 15}
 MENU_REGION = (901, 301, 1100, 500)
 
 
@@ -294,7 +295,7 @@ def test_menu_texts_match_the_reference(capture, lang):
     assert_matches_reference(shot.crop(MENU_BOX), f"overlay-menu-{lang}.png")
 
 
-MENU_BOX = (1000, 400, 1180, 640)  # the menu opens at the pointer
+MENU_BOX = (1000, 400, 1180, 700)  # the menu opens at the pointer
 
 
 @pytest.mark.parametrize("name,fmt", [("saved.bmp", "BMP"), ("saved.jpg", "JPEG"), ("saved", "PNG")])

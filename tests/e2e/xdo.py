@@ -21,7 +21,7 @@ LABEL_BACK = (50, 50, 50)
 MAGNIFIER_BACK = (60, 60, 60)
 CROSS_HAIR = (0, 255, 255)
 TOOLBAR_BORDER = (62, 128, 195)
-TOOLBAR_W = 284
+TOOLBAR_W = 362
 
 WINDOW = (200, 150, 600, 450)  # the test window over the backdrop (the screen fixture)
 
@@ -212,7 +212,8 @@ class Toolbar:
     leaves room below), its buttons and the bars of its option row."""
 
     BUTTON_X = {"rectangle": 15, "ellipse": 41, "arrow": 67, "brush": 93, "text": 119,
-                "mosaic": 145, "undo": 178, "save": 204, "cancel": 240, "complete": 266}
+                "mosaic": 145, "marker": 171, "highlighter": 197, "undo": 230, "save": 256,
+                "pin": 282, "cancel": 318, "complete": 344}
     PEN_X = {1: 16, 2: 43, 5: 70}
     # (column, row) of the colour bar's swatches.
     SWATCH = {(0, 0, 0): (0, 0), (255, 255, 255): (0, 1), (255, 0, 0): (2, 1),

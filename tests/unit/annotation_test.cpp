@@ -6,9 +6,12 @@
 #include <random>
 
 #include "core/annotation.h"
+#include "core/colour_text.h"
+#include "core/highlighter.h"
 #include "core/keyboard.h"
 #include "core/mosaic.h"
 #include "core/pixel_patch.h"
+#include "core/step_marker.h"
 
 namespace kv {
 namespace {
@@ -31,6 +34,51 @@ TEST(ArrowHead, BaseSitsTenPixelsBackAndFivePixelsToEachSide) {
     EXPECT_EQ(h.p2, c.p2) << c.end.x << "," << c.end.y;
   }
   EXPECT_FALSE(ComputeArrowHead({5, 5}, {5, 5}).present);
+}
+
+TEST(StepMarker, SizedByThePenNumberedByTheMarkersLeftReadableOnItsColour) {
+  EXPECT_EQ(StepMarkerRadius(1, UiScale{}), 10);
+  EXPECT_EQ(StepMarkerRadius(5, UiScale{}), 18);
+  EXPECT_EQ(StepMarkerRadius(2, UiScale{144}), 20);
+  EXPECT_EQ(StepMarkerRect({50, 60}, 10), (Rect{40, 50, 61, 71}));  // centred, odd width
+  // Only the markers count: other annotations between them do not.
+  EXPECT_EQ(NextStepNumber({}), 1);
+  EXPECT_EQ(NextStepNumber({true, false, true, false}), 3);
+  // Black on the light swatches, white on the dark and saturated ones.
+  EXPECT_TRUE(StepMarkerNumberIsDark(255, 255, 0));
+  EXPECT_TRUE(StepMarkerNumberIsDark(255, 255, 255));
+  EXPECT_TRUE(StepMarkerNumberIsDark(0, 255, 255));
+  EXPECT_FALSE(StepMarkerNumberIsDark(255, 0, 0));
+  EXPECT_FALSE(StepMarkerNumberIsDark(0, 0, 255));
+  EXPECT_FALSE(StepMarkerNumberIsDark(128, 128, 128));
+}
+
+TEST(Highlighter, MultipliesOnlyUnderTheMaskSoDarkTextStaysDark) {
+  // B, G, R: white, black, a mid grey, white outside the mask.
+  std::array<uint8_t, 12> picture = {255, 255, 255, 0, 0, 0, 200, 200, 200, 255, 255, 255};
+  const std::array<uint8_t, 4> mask = {1, 1, 1, 0};  // one byte per pixel would be too few
+  const std::array<uint8_t, 12> mask3 = {255, 0, 0, 255, 0, 0, 255, 0, 0, 0, 0, 0};
+  const MutablePixelView view{picture.data(), 4, 1, 12, 3};
+  MultiplyUnderMask(view, PixelView{mask.data(), 4, 1, 4, 1}, 255, 128, 0);  // not a format
+  EXPECT_EQ(picture[0], 255);
+  MultiplyUnderMask(view, PixelView{mask3.data(), 3, 1, 9, 3}, 255, 128, 0);  // other size
+  EXPECT_EQ(picture[0], 255);
+  MultiplyUnderMask(view, PixelView{mask3.data(), 4, 1, 12, 3}, 255, 128, 0);
+  const std::array<uint8_t, 12> expected = {0,   128, 255, 0, 0, 0,  // white takes the colour
+                                            0,   100, 200,           // 200 * 128 / 255 rounded
+                                            255, 255, 255};          // outside: untouched
+  EXPECT_EQ(picture, expected);
+  EXPECT_EQ(HighlighterWidth(2, UiScale{}), 16);
+  EXPECT_EQ(HighlighterWidth(5, UiScale{192}), 48);
+}
+
+TEST(ColourText, HexByDefaultRgbOnRequestUnknownSettingsFallBack) {
+  EXPECT_EQ(ColourText(ColourFormat::kHex, 10, 171, 255), "#0AABFF");
+  EXPECT_EQ(ColourText(ColourFormat::kRgb, 10, 171, 255), "RGB:(10,171,255)");
+  EXPECT_EQ(ColourFormatFromSetting(1), ColourFormat::kRgb);
+  EXPECT_EQ(ColourFormatFromSetting(0), ColourFormat::kHex);
+  EXPECT_EQ(ColourFormatFromSetting(7), ColourFormat::kHex);
+  EXPECT_EQ(OtherColourFormat(OtherColourFormat(ColourFormat::kRgb)), ColourFormat::kRgb);
 }
 
 TEST(TextBox, PlacedInsideTheDraggedRectangleWithAMinimumSize) {

@@ -115,6 +115,8 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
       // The text-size bar takes the colour bar's height.
       {5, below, {626, 533, 791, 569}, none, {543, 533, 626, 569}},
       {6, below, none, {543, 533, 626, 569}, none},  // the mosaic: block sizes only
+      {7, below, {626, 533, 791, 569}, {543, 533, 626, 569}, none},
+      {8, below, {626, 533, 791, 569}, {543, 533, 626, 569}, none},
       {0, below, none, none, none},
   };
   for (const Case& c : cases) {
@@ -129,15 +131,15 @@ TEST(OverlayLayout, OptionRowFollowsTheTool) {
 TEST(OverlayLayout, BarButtonPositions) {
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{24, 22});
-  const int lefts[] = {3, 29, 55, 81, 107, 133, 166, 192, 228, 254};
+  const int lefts[] = {3, 29, 55, 81, 107, 133, 159, 185, 218, 244, 270, 306, 332};
   auto rects = kv::ToolbarButtonRects(tools);
   for (int i = 0; i < kv::kToolbarButtonCount; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(rects[i], (Rect{lefts[i], 3, lefts[i] + 24, 25}));
   }
   // The last button steps by the width of the one before it.
-  tools[9] = Size{30, 22};
-  EXPECT_EQ(kv::ToolbarButtonRects(tools)[9], (Rect{254, 3, 284, 25}));
+  tools[12] = Size{30, 22};
+  EXPECT_EQ(kv::ToolbarButtonRects(tools)[12], (Rect{332, 3, 362, 25}));
 
   std::array<Size, kv::kPenSizeButtonCount> pens;
   pens.fill(Size{24, 29});
@@ -188,7 +190,7 @@ TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
   // gaps, and the swatches' edges are those of the 100 % layout times 1.5.
   std::array<Size, kv::kToolbarButtonCount> tools;
   tools.fill(Size{36, 33});
-  EXPECT_EQ(kv::ToolbarButtonRects(tools, s)[6], (Rect{6 * 36 + 33, 5, 6 * 36 + 33 + 36, 38}));
+  EXPECT_EQ(kv::ToolbarButtonRects(tools, s)[8], (Rect{8 * 36 + 39, 5, 8 * 36 + 39 + 36, 38}));
   EXPECT_EQ(kv::ColourSwatchRects(s)[15], (Rect{215, 26, 237, 48}));
   EXPECT_EQ(kv::ComputeHandleRects(Rect{100, 100, 200, 200}, s.Px(kv::kHandleSize))[1],
             (Rect{96, 96, 104, 104}));

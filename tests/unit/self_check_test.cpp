@@ -112,6 +112,15 @@ TEST(HostCommandLine, ModesAndTheCallersWindow) {
   HostCommandLine check = ParseHostCommandLine({"/Check", "cn"});
   EXPECT_EQ(check.mode, HostMode::kCheck);
   EXPECT_EQ(check.checkLanguage, "cn");
+  HostCommandLine pin = ParseHostCommandLine({"/pin", "C:\\a b.bmp", "-1920", "300"});
+  EXPECT_EQ(pin.mode, HostMode::kPin);
+  EXPECT_EQ(pin.pinFileArg, 1u);
+  EXPECT_TRUE(pin.pinPlaced);
+  EXPECT_EQ(pin.pinX, -1920);
+  EXPECT_EQ(pin.pinY, 300);
+  EXPECT_FALSE(ParseHostCommandLine({"/pin", "f.bmp", "10", "1e3"}).pinPlaced);
+  EXPECT_FALSE(ParseHostCommandLine({"/pin", "f.bmp", "10"}).pinPlaced);
+  EXPECT_EQ(ParseHostCommandLine({"/pin"}).mode, HostMode::kServe);  // no file
   // Chrome: the origin first, the window after it.
   HostCommandLine chrome =
       ParseHostCommandLine({"chrome-extension://abc/", "--parent-window=1378"});

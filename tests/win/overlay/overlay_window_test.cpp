@@ -45,7 +45,7 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   // The bars come to about their artwork's size (dialog units at 96 dpi).
   RECT client{};
   GetClientRect(o.toolbarWindow, &client);
-  EXPECT_NEAR(client.right, 284, 3);
+  EXPECT_NEAR(client.right, 362, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
   for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
                     o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
@@ -69,16 +69,27 @@ TEST_F(OverlayWindow, ContextMenuListsTheCommandsInOrder) {
   const struct {
     UINT id;
     const char* text;
-  } items[] = {{33002, "Add Rectangle"},  {33003, "Add Ellipse"},
-               {33004, "Add Arrow"},      {33005, "Brush Tool"},
-               {33006, "Add Text"},       {33013, "Add Mosaic"},
-               {33007, "Undo\tCtrl+Z"},   {33012, "Redo\tCtrl+Y"},
-               {0, nullptr},              {33008, "Reset Capture Area"},
-               {33009, "Complete Capture\tCtrl+C"}, {33010, "Save As\tCtrl+S"},
-               {0, nullptr},              {33011, "Cancel Capture\tEsc"}};
+  } items[] = {{33002, "Add Rectangle"},
+               {33003, "Add Ellipse"},
+               {33004, "Add Arrow"},
+               {33005, "Brush Tool"},
+               {33006, "Add Text"},
+               {33013, "Add Mosaic"},
+               {33014, "Add Step Marker"},
+               {33015, "Highlighter"},
+               {33007, "Undo\tCtrl+Z"},
+               {33012, "Redo\tCtrl+Y"},
+               {0, nullptr},
+               {33008, "Reset Capture Area"},
+               {33009, "Complete Capture\tCtrl+C"},
+               {33016, "Pin to Screen\tF3"},
+               {33010, "Save As\tCtrl+S"},
+               {0, nullptr},
+               {33011, "Cancel Capture\tEsc"}};
   HMENU menu = o.contextMenu.get();
-  ASSERT_EQ(GetMenuItemCount(menu), 14);
-  for (int i = 0; i < 14; ++i) {
+  const int count = sizeof items / sizeof items[0];
+  ASSERT_EQ(GetMenuItemCount(menu), count);
+  for (int i = 0; i < count; ++i) {
     SCOPED_TRACE(i);
     MENUITEMINFOA info{};
     info.cbSize = sizeof info;
@@ -104,11 +115,12 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     kv::StartOverlay(notify, "unit.png");
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
-    const char* keys[] = {"Add Rectangle", "Add Ellipse", "Add Arrow",        "Brush Tool",
-                          "Add Text",      "Add Mosaic",  "Undo",             "Redo",
-                          nullptr,         "Reset Capture Area", "Complete Capture",
-                          "Save As",       nullptr,       "Cancel Capture"};
-    for (int i = 0; i < 14; ++i) {
+    const char* keys[] = {
+        "Add Rectangle", "Add Ellipse",        "Add Arrow",        "Brush Tool", "Add Text",
+        "Add Mosaic",    "Add Step Marker",    "Highlighter",      "Undo",       "Redo",
+        nullptr,         "Reset Capture Area", "Complete Capture", "Pin to Screen", "Save As", nullptr,
+        "Cancel Capture"};
+    for (int i = 0; i < static_cast<int>(sizeof keys / sizeof keys[0]); ++i) {
       if (!keys[i]) continue;
       wchar_t text[128] = {};
       GetMenuStringW(o.contextMenu.get(), i, text, 128, MF_BYPOSITION);
@@ -298,8 +310,9 @@ TEST_F(OverlayWindow, ToolsShowTheirOptionBarsBesideTheToolbar) {
     const Rect bar = WindowRectInOverlay(o.toolbarWindow);
     const Rect colour = WindowRectInOverlay(o.optionBars[0]);
     EXPECT_EQ(colour.top, bar.bottom);  // the row goes under the toolbar
-    const int before = c.pen ? WindowRectInOverlay(o.optionBars[1]).Width()
-                       : c.text ? WindowRectInOverlay(o.optionBars[2]).Width() : 0;
+    const int before = c.pen    ? WindowRectInOverlay(o.optionBars[1]).Width()
+                       : c.text ? WindowRectInOverlay(o.optionBars[2]).Width()
+                                : 0;
     EXPECT_EQ(colour.left, bar.left + before);
   }
   // With a tool active the region no longer moves.
@@ -439,10 +452,10 @@ TEST_F(OverlayWindow, WindowSnapPassesOverChildrenNobodySees) {
     return CreateWindowExA(exStyle, "STATIC", "", WS_CHILD | style, x, 20, 80, 80, top, nullptr,
                            instance, nullptr);
   };
-  child(0, 0, 10);                                  // hidden
-  child(0, WS_VISIBLE | WS_DISABLED, 110);          // disabled
-  child(WS_EX_TRANSPARENT, WS_VISIBLE, 210);        // click-through
-  child(0, WS_VISIBLE, 310);                        // shown
+  child(0, 0, 10);                            // hidden
+  child(0, WS_VISIBLE | WS_DISABLED, 110);    // disabled
+  child(WS_EX_TRANSPARENT, WS_VISIBLE, 210);  // click-through
+  child(0, WS_VISIBLE, 310);                  // shown
   kvtest::Pump(50);
   auto snapAt = [&](int x, int y) {
     o.lastSnap = kv::WindowSnap{};
@@ -452,8 +465,8 @@ TEST_F(OverlayWindow, WindowSnapPassesOverChildrenNobodySees) {
   };
   const Rect whole{200 - origin_.x, 150 - origin_.y, 600 - origin_.x, 450 - origin_.y};
   for (int x : {50, 150, 250}) EXPECT_EQ(snapAt(x, 60), whole) << x;
-  EXPECT_EQ(snapAt(350, 60), (Rect{whole.left + 310, whole.top + 20, whole.left + 390,
-                                   whole.top + 100}));
+  EXPECT_EQ(snapAt(350, 60),
+            (Rect{whole.left + 310, whole.top + 20, whole.left + 390, whole.top + 100}));
   DestroyWindow(top);
 }
 
