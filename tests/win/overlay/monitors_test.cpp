@@ -52,7 +52,7 @@ TEST_F(OverlayWindow, TheToolbarTakesTheArtworkOfTheRegionsMonitor) {
   };
   Drag({half + 100, 100}, {{half + 101, 101}, {half + 500, 400}});
   ASSERT_TRUE(IsWindowVisible(o.toolbarWindow));
-  EXPECT_EQ(clientSize(o.toolbarWindow).width, 426);  // the 150 % artwork
+  EXPECT_EQ(clientSize(o.toolbarWindow).width, 543);  // the 150 % artwork
   EXPECT_EQ(o.handleRects[1].Width(), 8);
   Command(kv::kCmdAddRectangle);
   EXPECT_EQ(clientSize(o.optionBars[1]).width, 125);
@@ -63,7 +63,7 @@ TEST_F(OverlayWindow, TheToolbarTakesTheArtworkOfTheRegionsMonitor) {
   Command(kv::kCmdResetCapture);
   WaitUntilReady();
   Drag({100, 100}, {{101, 101}, {500, 400}});
-  EXPECT_EQ(clientSize(o.toolbarWindow).width, 284);
+  EXPECT_EQ(clientSize(o.toolbarWindow).width, 362);
   EXPECT_EQ(o.handleRects[1].Width(), 5);
 }
 
