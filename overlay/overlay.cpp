@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "annotate/annotate.h"
+#include "core/darken.h"
 #include "host/host.h"
 #include "output/image_output.h"
 #include "overlay/overlay_state.h"
@@ -74,20 +75,32 @@ bool ReadScreen() {
 }
 
 // The darkened copy, made from memory: a second read from the screen
-// would cost as much as the first.
+// would cost as much as the first. The snapshot is copied into a 32-bit
+// section whose pixels are then darkened in place by a plain loop.
 bool DarkenCopy() {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
-  ScopedMemDC source(CreateCompatibleDC(desktop.get()));
-  if (!source) return false;
-  ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
-  o.dimmedSnapshot.reset(CaptureScreenArea(source.get(), 0, 0, w, h));
-  if (!o.dimmedSnapshot) return false;
-  ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
-  if (!mem) return false;
-  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
-  DimBitmap(mem.get(), w, h);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  o.dimmedSnapshot.reset(CreateDIBSection(desktop.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!o.dimmedSnapshot || !bits) return false;
+  {
+    ScopedMemDC source(CreateCompatibleDC(desktop.get()));
+    ScopedMemDC target(CreateCompatibleDC(desktop.get()));
+    if (!source || !target) return false;
+    ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
+    ScopedSelect selectTarget(target.get(), o.dimmedSnapshot.get());
+    if (!BitBlt(target.get(), 0, 0, w, h, source.get(), 0, 0, SRCCOPY)) return false;
+  }
+  GdiFlush();
+  DarkenBytes(static_cast<uint8_t*>(bits), 4 * static_cast<size_t>(w) * h);
   return true;
 }
 
@@ -254,6 +267,19 @@ bool PrepareOutputRegion() {
   return !IsEmptyRect(ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()));
 }
 
+// Takes the overlay off the screen at once (its companions are its
+// children, but for the tooltip): a completed capture is encoded and
+// written with the screen already back to normal. The message check hands
+// the change to the display now rather than at the next wait for input.
+void HideOverlay() {
+  o.closing = true;  // a text box losing the focus now adds nothing
+  for (HWND w : {o.tooltipWindow, o.overlayWindow}) {
+    if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
+  }
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 // Destroys the overlay with its companions and releases what it holds. A
 // text box or stroke that its destruction interrupts adds nothing.
 void CloseOverlay() {
@@ -307,6 +333,7 @@ void CompleteCapture() {
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
+  HideOverlay();
   CopyImageToClipboard(o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);
