@@ -4,6 +4,7 @@
 // (GDI+) and by the host's own writer (EncodeImageFile), timed. One line a
 // picture: name, GDI+ median ms and bytes, own median ms and bytes.
 #include <windows.h>
+#include <objidl.h>
 
 #include <gdiplus.h>
 
