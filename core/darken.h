@@ -5,8 +5,9 @@
 
 namespace kv {
 
-// Each byte c becomes c * 155 / 255 (rounded down): what a black layer of
-// alpha 100 over the screen gives.
-void DarkenBytes(uint8_t* bytes, size_t count);
+// Each byte c of `from` is written to `to` as c * 155 / 255 (rounded
+// down): what a black layer of alpha 100 over the screen gives. `to` may
+// be `from`.
+void DarkenBytes(const uint8_t* from, uint8_t* to, size_t count);
 
 }  // namespace kv

@@ -65,42 +65,52 @@ RECT VirtualScreenRect() {
   return r;
 }
 
-// The untouched copy of the virtual screen: the one read from the screen.
-bool ReadScreen() {
-  ScopedGetDC desktop(GetDesktopWindow());
-  if (!desktop) return false;
-  o.screenSnapshot.reset(CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top,
-                                           o.ScreenWidth(), o.ScreenHeight()));
-  return static_cast<bool>(o.screenSnapshot);
-}
-
-// The darkened copy, made from memory: a second read from the screen
-// would cost as much as the first. The snapshot is copied into a 32-bit
-// section whose pixels are then darkened in place by a plain loop.
-bool DarkenCopy() {
-  const int w = o.ScreenWidth(), h = o.ScreenHeight();
-  ScopedGetDC desktop(GetDesktopWindow());
-  if (!desktop) return false;
+// A 32-bit top-down section of the virtual screen's size; its pixels at
+// `bits`.
+HBITMAP CreateScreenSection(HDC dc, void** bits) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biWidth = o.ScreenWidth();
+  info.bmiHeader.biHeight = -o.ScreenHeight();
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  *bits = nullptr;
+  HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  return *bits ? section : nullptr;
+}
+
+// The untouched copy of the virtual screen: the one read from the screen,
+// into a section, so that the darkened copy is made from its pixels in
+// memory.
+bool ReadScreen() {
+  ScopedGetDC desktop(GetDesktopWindow());
+  if (!desktop) return false;
   void* bits = nullptr;
-  o.dimmedSnapshot.reset(CreateDIBSection(desktop.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!o.dimmedSnapshot || !bits) return false;
-  {
-    ScopedMemDC source(CreateCompatibleDC(desktop.get()));
-    ScopedMemDC target(CreateCompatibleDC(desktop.get()));
-    if (!source || !target) return false;
-    ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
-    ScopedSelect selectTarget(target.get(), o.dimmedSnapshot.get());
-    if (!BitBlt(target.get(), 0, 0, w, h, source.get(), 0, 0, SRCCOPY)) return false;
+  o.screenSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
+  ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
+  if (!o.screenSnapshot || !mem) return false;
+  ScopedSelect select(mem.get(), o.screenSnapshot.get());
+  return BitBlt(mem.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), desktop.get(),
+                o.screenRect.left, o.screenRect.top, SRCCOPY) != FALSE;
+}
+
+// The darkened copy, made from the snapshot's pixels by a plain loop (a
+// second read from the screen would cost as much as the first).
+bool DarkenCopy() {
+  DIBSECTION snapshot{};
+  if (GetObject(o.screenSnapshot.get(), sizeof snapshot, &snapshot) != sizeof snapshot ||
+      !snapshot.dsBm.bmBits) {
+    return false;
   }
-  GdiFlush();
-  DarkenBytes(static_cast<uint8_t*>(bits), 4 * static_cast<size_t>(w) * h);
+  ScopedGetDC desktop(GetDesktopWindow());
+  if (!desktop) return false;
+  void* bits = nullptr;
+  o.dimmedSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
+  if (!o.dimmedSnapshot) return false;
+  GdiFlush();  // the screen read has landed in the snapshot
+  DarkenBytes(static_cast<const uint8_t*>(snapshot.dsBm.bmBits), static_cast<uint8_t*>(bits),
+              4 * static_cast<size_t>(o.ScreenWidth()) * o.ScreenHeight());
   return true;
 }
 

@@ -132,8 +132,11 @@ namespace {
 TEST(DarkenBytes, EveryValueBecomesItsShareRoundedDown) {
   std::vector<uint8_t> bytes(256 * 3 + 5);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i);
-  kv::DarkenBytes(bytes.data(), bytes.size());
-  for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], (i % 256) * 155 / 255) << i;
+  std::vector<uint8_t> dark(bytes.size());
+  kv::DarkenBytes(bytes.data(), dark.data(), bytes.size());
+  for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(dark[i], (i % 256) * 155 / 255) << i;
+  kv::DarkenBytes(bytes.data(), bytes.data(), bytes.size());  // in place
+  EXPECT_EQ(bytes, dark);
 }
 
 }  // namespace
