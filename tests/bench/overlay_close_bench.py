@@ -210,7 +210,8 @@ def measure(size, managed, actions, runs):
                 if sample:
                     samples.append(sample)
                 time.sleep(0.5)
-            rows[action] = [statistics.median(s[i] for s in samples) for i in range(3)]
+            rows[action] = ([statistics.median(s[i] for s in samples) for i in range(3)]
+                            if samples else None)
     finally:
         if windows:
             windows.close()
@@ -238,7 +239,11 @@ def main():
     for size in args.sizes.split(","):
         for managed in args.managed.split(","):
             rows = measure(size, managed, args.actions.split(","), args.runs)
-            for action, (gone, event, end) in rows.items():
+            for action, row in rows.items():
+                if not row:
+                    print(f"{size:>10} {managed:>8} {action:>13}   (never ended)", flush=True)
+                    continue
+                gone, event, end = row
                 print(f"{size:>10} {managed:>8} {action:>13} {gone:8.0f} {event:8.0f} {end:8.0f}",
                       flush=True)
 
