@@ -175,7 +175,7 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
   std::sort(used, used + count);
   // Moffat and Katajainen's in-place computation of the code lengths from
   // weights sorted ascending.
-  uint32_t a[kLitLenCodes];
+  uint32_t a[kLitLenCodes] = {};
   for (int k = 0; k < count; ++k) a[k] = used[k].first;
   a[0] += a[1];
   int root = 0, leaf = 2;
