@@ -9,7 +9,6 @@
 #include "host/host.h"
 #include "output/image_output.h"
 #include "overlay/overlay_state.h"
-#include "overlay/screen_copy.h"
 #include "resources/host/overlay_ids.h"
 #include "winutil/dpi.h"
 #include "winutil/ui_text.h"
@@ -76,8 +75,7 @@ HBITMAP CreateScreenSection(HDC dc, void** bits) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   *bits = nullptr;
-  HBITMAP section = CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
-  return *bits ? section : nullptr;
+  return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 // The untouched copy of the virtual screen: the one read from the screen,
@@ -89,7 +87,7 @@ bool ReadScreen() {
   void* bits = nullptr;
   o.screenSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
   ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
-  if (!o.screenSnapshot || !mem) return false;
+  if (!o.screenSnapshot || !bits || !mem) return false;
   ScopedSelect select(mem.get(), o.screenSnapshot.get());
   return BitBlt(mem.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), desktop.get(),
                 o.screenRect.left, o.screenRect.top, SRCCOPY) != FALSE;
@@ -107,7 +105,7 @@ bool DarkenCopy() {
   if (!desktop) return false;
   void* bits = nullptr;
   o.dimmedSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
-  if (!o.dimmedSnapshot) return false;
+  if (!o.dimmedSnapshot || !bits) return false;
   GdiFlush();  // the screen read has landed in the snapshot
   DarkenBytes(static_cast<const uint8_t*>(snapshot.dsBm.bmBits), static_cast<uint8_t*>(bits),
               4 * static_cast<size_t>(o.ScreenWidth()) * o.ScreenHeight());
