@@ -1,6 +1,6 @@
-// Image output: every picture that leaves the host is encoded here (GDI+,
-// format by file extension), offered through "Save As" or put on the
-// clipboard.
+// Image output: every picture that leaves the host is encoded here (format
+// by file extension: PNG by the host's own writer, the others by GDI+),
+// offered through "Save As" or put on the clipboard.
 #include "output/image_output.h"
 
 #include <commdlg.h>
@@ -12,6 +12,7 @@
 #include <gdiplus.h>
 
 #include "core/file_name.h"
+#include "core/png_writer.h"
 #include "core/languages.h"
 #include "output/capture_path.h"
 #include "winutil/codepage.h"
@@ -116,6 +117,87 @@ gp::GpBitmap* WrapSection(HBITMAP bitmap) {
   return image;
 }
 
+bool IsPngPath(const std::wstring& path) {
+  return lstrcmpiW(PathFindExtensionW(path.c_str()), L".png") == 0;
+}
+
+// The bitmap's pixels for the PNG writer: a 24- or 32-bit section is read
+// where it lies; any other bitmap is first copied into 32-bit rows
+// (`copy`). False when there are none to read.
+bool PixelsOf(HBITMAP bitmap, BgrPixels* pixels, std::vector<uint8_t>* copy) {
+  DIBSECTION section{};
+  if (GetObject(bitmap, sizeof section, &section) == sizeof section && section.dsBm.bmBits &&
+      section.dsBmih.biCompression == BI_RGB &&
+      (section.dsBmih.biBitCount == 24 || section.dsBmih.biBitCount == 32)) {
+    GdiFlush();  // drawing queued on the section has landed
+    const ptrdiff_t stride = section.dsBm.bmWidthBytes;
+    auto* first = static_cast<const uint8_t*>(section.dsBm.bmBits);
+    pixels->width = section.dsBm.bmWidth;
+    pixels->height = section.dsBm.bmHeight;
+    pixels->bytesPerPixel = section.dsBmih.biBitCount / 8;
+    const bool bottomUp = section.dsBmih.biHeight > 0;
+    pixels->top = bottomUp ? first + (pixels->height - 1) * stride : first;
+    pixels->stride = bottomUp ? -stride : stride;
+    return true;
+  }
+  BITMAP info{};
+  if (!GetObject(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return false;
+  BITMAPINFO rows{};
+  rows.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  rows.bmiHeader.biWidth = info.bmWidth;
+  rows.bmiHeader.biHeight = -info.bmHeight;  // top-down
+  rows.bmiHeader.biPlanes = 1;
+  rows.bmiHeader.biBitCount = 32;
+  rows.bmiHeader.biCompression = BI_RGB;
+  copy->resize(4 * static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  ScopedGetDC screen(nullptr);
+  if (!screen || GetDIBits(screen.get(), bitmap, 0, info.bmHeight, copy->data(), &rows,
+                           DIB_RGB_COLORS) != info.bmHeight) {
+    return false;
+  }
+  *pixels = BgrPixels{copy->data(), 4 * static_cast<ptrdiff_t>(info.bmWidth), info.bmWidth,
+                      info.bmHeight, 4};
+  return true;
+}
+
+// Writes the bitmap as a PNG file by the host's own writer. A file that
+// could not be written whole is removed.
+HRESULT WritePngFile(HBITMAP bitmap, const std::wstring& path) {
+  BgrPixels pixels;
+  std::vector<uint8_t> copy;
+  if (!PixelsOf(bitmap, &pixels, &copy)) return E_FAIL;
+  bool written = false;
+  {
+    ScopedFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return HRESULT_FROM_WIN32(GetLastError());
+    // The writer's pieces are gathered into large writes.
+    constexpr size_t kWriteSize = 1 << 20;
+    std::vector<uint8_t> pending;
+    pending.reserve(kWriteSize);
+    auto flush = [&]() {
+      DWORD done = 0;
+      const bool ok = pending.empty() ||
+                      (WriteFile(file.get(), pending.data(), static_cast<DWORD>(pending.size()), &done,
+                                 nullptr) &&
+                       done == pending.size());
+      pending.clear();
+      return ok;
+    };
+    written = WritePng(pixels, [&](const uint8_t* data, size_t size) {
+      if (pending.size() + size > kWriteSize && !flush()) return false;
+      if (size >= kWriteSize) {
+        DWORD done = 0;
+        return WriteFile(file.get(), data, static_cast<DWORD>(size), &done, nullptr) && done == size;
+      }
+      pending.insert(pending.end(), data, data + size);
+      return true;
+    }) && flush();
+  }
+  if (!written) DeleteFileW(path.c_str());
+  return written ? S_OK : E_FAIL;
+}
+
 }  // namespace
 
 HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
@@ -125,6 +207,7 @@ HRESULT EncodeImageFile(HBITMAP bitmap, const std::string& path) {
 
 HRESULT EncodeImageFileW(HBITMAP bitmap, const std::wstring& widePath) {
   if (!bitmap || widePath.empty()) return E_INVALIDARG;
+  if (IsPngPath(widePath)) return WritePngFile(bitmap, widePath);
   if (!EnsureGdiplus()) return E_FAIL;
   CLSID clsid{};
   HRESULT failure = E_FAIL;

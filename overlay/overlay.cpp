@@ -5,11 +5,11 @@
 #include <commctrl.h>
 
 #include "annotate/annotate.h"
+#include "core/darken.h"
 #include "host/host.h"
 #include "output/image_output.h"
 #include "overlay/monitors.h"
 #include "overlay/overlay_state.h"
-#include "overlay/screen_copy.h"
 #include "resources/host/overlay_ids.h"
 #include "winutil/dpi.h"
 #include "winutil/ui_text.h"
@@ -69,33 +69,54 @@ RECT VirtualScreenRect() {
   return r;
 }
 
-// The untouched copy of the virtual screen: the one read from the screen.
+// A 32-bit top-down section of the virtual screen's size; its pixels at
+// `bits`.
+HBITMAP CreateScreenSection(HDC dc, void** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = o.ScreenWidth();
+  info.bmiHeader.biHeight = -o.ScreenHeight();
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  *bits = nullptr;
+  return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+// The untouched copy of the virtual screen: the one read from the screen,
+// into a section, so that the darkened copy is made from its pixels in
+// memory.
 bool ReadScreen() {
   // What was hidden just before (the prompt, minimised windows) has left
   // the compositor's picture too.
   WaitForCompositor();
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
-  o.screenSnapshot.reset(CaptureScreenArea(desktop.get(), o.screenRect.left, o.screenRect.top,
-                                           o.ScreenWidth(), o.ScreenHeight()));
-  return static_cast<bool>(o.screenSnapshot);
+  void* bits = nullptr;
+  o.screenSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
+  ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
+  if (!o.screenSnapshot || !bits || !mem) return false;
+  ScopedSelect select(mem.get(), o.screenSnapshot.get());
+  return BitBlt(mem.get(), 0, 0, o.ScreenWidth(), o.ScreenHeight(), desktop.get(),
+                o.screenRect.left, o.screenRect.top, SRCCOPY) != FALSE;
 }
 
-// The darkened copy, made from memory: a second read from the screen
-// would cost as much as the first.
+// The darkened copy, made from the snapshot's pixels by a plain loop (a
+// second read from the screen would cost as much as the first).
 bool DarkenCopy() {
-  const int w = o.ScreenWidth(), h = o.ScreenHeight();
+  DIBSECTION snapshot{};
+  if (GetObject(o.screenSnapshot.get(), sizeof snapshot, &snapshot) != sizeof snapshot ||
+      !snapshot.dsBm.bmBits) {
+    return false;
+  }
   ScopedGetDC desktop(GetDesktopWindow());
   if (!desktop) return false;
-  ScopedMemDC source(CreateCompatibleDC(desktop.get()));
-  if (!source) return false;
-  ScopedSelect selectSource(source.get(), o.screenSnapshot.get());
-  o.dimmedSnapshot.reset(CaptureScreenArea(source.get(), 0, 0, w, h));
-  if (!o.dimmedSnapshot) return false;
-  ScopedMemDC mem(CreateCompatibleDC(desktop.get()));
-  if (!mem) return false;
-  ScopedSelect select(mem.get(), o.dimmedSnapshot.get());
-  DimBitmap(mem.get(), w, h);
+  void* bits = nullptr;
+  o.dimmedSnapshot.reset(CreateScreenSection(desktop.get(), &bits));
+  if (!o.dimmedSnapshot || !bits) return false;
+  GdiFlush();  // the screen read has landed in the snapshot
+  DarkenBytes(static_cast<const uint8_t*>(snapshot.dsBm.bmBits), static_cast<uint8_t*>(bits),
+              4 * static_cast<size_t>(o.ScreenWidth()) * o.ScreenHeight());
   return true;
 }
 
@@ -262,6 +283,19 @@ bool PrepareOutputRegion() {
   return !IsEmptyRect(ClipRect(o.selection, o.ScreenWidth(), o.ScreenHeight()));
 }
 
+// Takes the overlay off the screen at once (its companions are its
+// children, but for the tooltip): a completed capture is encoded and
+// written with the screen already back to normal. The message check hands
+// the change to the display now rather than at the next wait for input.
+void HideOverlay() {
+  o.closing = true;  // a text box losing the focus now adds nothing
+  for (HWND w : {o.tooltipWindow, o.overlayWindow}) {
+    if (w && IsWindowVisible(w)) ShowWindow(w, SW_HIDE);
+  }
+  MSG msg;
+  PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+}
+
 // Destroys the overlay with its companions and releases what it holds. A
 // text box or stroke that its destruction interrupts adds nothing.
 void CloseOverlay() {
@@ -317,6 +351,7 @@ void CompleteCapture() {
   // open rather than report a file that was never written.
   if (!o.composedImage) return;
   RememberCompletedRegion();
+  HideOverlay();
   CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);

@@ -40,6 +40,8 @@ SEEDS = {
     "file_name_fuzz": FILE_NAMES,
     "multipart_fuzz": [p.encode() for p in PARAMS],
     "utf8_fuzz": UTF8,
+    "png_fuzz": [b"\x00\x00\x00", b"\x3f\x1f\x07" + bytes(range(256)), b"\x10\x05\x02ab",
+                 b"\x05\x03\x01" + bytes(97)],
     "base64_fuzz": [b"", b"a", b"ab", b"abc", bytes(range(57)), bytes(range(256))],
     "base64_decode_fuzz": [b"", b"YWJj", b"YQ==", b"YWI=", b"YW\r\nJj", b"YR==", b"Y===",
                            b"YQ==YQ=="],
