@@ -40,8 +40,7 @@ bool StartLayer(HDC back, const Rect& region) {
     return false;
   }
   ScopedSelect select(mem.get(), o.brushLayer.get());
-  BitBlt(mem.get(), 0, 0, region.Width(), region.Height(), back, region.left, region.top,
-         SRCCOPY);
+  BitBlt(mem.get(), 0, 0, region.Width(), region.Height(), back, region.left, region.top, SRCCOPY);
   return true;
 }
 
@@ -66,8 +65,7 @@ void DrawBrushTool(HDC back) {
   ScopedSelect select(mem.get(), o.brushLayer.get());
   DrawSegments(mem.get(), o.brushLayerPoints, Point{region.left, region.top});
   o.brushLayerPoints = points.size();
-  BitBlt(back, region.left, region.top, region.Width(), region.Height(), mem.get(), 0, 0,
-         SRCCOPY);
+  BitBlt(back, region.left, region.top, region.Width(), region.Height(), mem.get(), 0, 0, SRCCOPY);
 }
 
 void EndBrushStroke() {

@@ -60,8 +60,7 @@ void PushSnapshot(ScopedBitmap picture) {
   }
   const MutablePixelView before = PixelsOf(previous);
   const MutablePixelView after = PixelsOf(picture.get());
-  if (!before.bits || !after.bits || before.width != after.width ||
-      before.height != after.height) {
+  if (!before.bits || !after.bits || before.width != after.width || before.height != after.height) {
     return;
   }
   try {

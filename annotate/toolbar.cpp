@@ -13,8 +13,8 @@
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
 #include "resources/host/overlay_ids.h"
-#include "winutil/ui_text.h"
 #include "winutil/message_guard.h"
+#include "winutil/ui_text.h"
 
 namespace kv {
 
@@ -47,12 +47,18 @@ struct ButtonSpec {
   const char* tipKey;
 };
 const ButtonSpec kToolbarSpecs[kToolbarButtonCount] = {
-    {IDB_RECTANGLE_TOOL, "Rectangle Tool"}, {IDB_ELLIPSE_TOOL, "Ellipse Tool"},
-    {IDB_ARROW_TOOL, "Arrow Tool"},         {IDB_BRUSH_TOOL, "Brush Tool"},
-    {IDB_TEXT_TOOL, "Text Tool"},           {IDB_MOSAIC_TOOL, "Mosaic Tool"},
-    {IDB_STEP_MARKER_TOOL, "Step Marker Tool"}, {IDB_HIGHLIGHTER_TOOL, "Highlighter Tool"},
+    {IDB_RECTANGLE_TOOL, "Rectangle Tool"},
+    {IDB_ELLIPSE_TOOL, "Ellipse Tool"},
+    {IDB_ARROW_TOOL, "Arrow Tool"},
+    {IDB_BRUSH_TOOL, "Brush Tool"},
+    {IDB_TEXT_TOOL, "Text Tool"},
+    {IDB_MOSAIC_TOOL, "Mosaic Tool"},
+    {IDB_STEP_MARKER_TOOL, "Step Marker Tool"},
+    {IDB_HIGHLIGHTER_TOOL, "Highlighter Tool"},
     {IDB_UNDO, "Undo"},
-    {IDB_SAVE, "Save"},                     {IDB_PIN, "Pin to Screen"},                     {IDB_CANCEL, "Cancel"},
+    {IDB_SAVE, "Save"},
+    {IDB_PIN, "Pin to Screen"},
+    {IDB_CANCEL, "Cancel"},
     {IDB_COMPLETE, "Complete"},
 };
 const int kPenSizeStrips[kPenSizeButtonCount] = {IDB_PEN_SMALL, IDB_PEN_MEDIUM, IDB_PEN_LARGE};
@@ -116,13 +122,14 @@ void PaintButtonBar(HWND bar, HDC dc, HBITMAP background, const ToolButton* butt
   if (!back || !buffer || !source) return;
   ScopedSelect selectBuffer(back.get(), buffer.get());
   FillRect(back.get(), &client, barBrush ? barBrush.get() : GetSysColorBrush(COLOR_3DFACE));
-  if (background) DrawImage(back.get(), source.get(), background, 0, 0, client.right, client.bottom);
+  if (background)
+    DrawImage(back.get(), source.get(), background, 0, 0, client.right, client.bottom);
   for (int i = 0; i < count; ++i) {
     const ToolButton& b = buttons[i];
     auto draw = [&](int state) {
       if (b.images[state]) {
-        DrawImage(back.get(), source.get(), b.images[state].get(), b.rect.left, b.rect.top,
-                  b.width, b.height);
+        DrawImage(back.get(), source.get(), b.images[state].get(), b.rect.left, b.rect.top, b.width,
+                  b.height);
       }
     };
     if (!b.hovered && !b.pressed) draw(1);
@@ -164,8 +171,8 @@ void ShowTooltip(const std::wstring& text) {
   GetCursorPos(&p);
   const Point at{p.x - o.screenRect.left, p.y - o.screenRect.top};
   const int offset = ScaleAt(at).Px(15);
-  const LRESULT bubble = SendMessageW(o.tooltipWindow, TTM_GETBUBBLESIZE, 0,
-                                      reinterpret_cast<LPARAM>(&tool));
+  const LRESULT bubble =
+      SendMessageW(o.tooltipWindow, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(&tool));
   const Size size{LOWORD(bubble), HIWORD(bubble)};
   const Rect box = PlaceBeside({at.x + offset, at.y, at.x + offset, at.y}, size, offset,
                                {Side::kBelow, Side::kAbove}, MonitorAreaAt(at));
@@ -592,10 +599,9 @@ void SelectTool(int tool) {
   }
   PlaceToolbar();
   if (!o.toolbarWindow) return;
-  const OptionRowLayout row =
-      LayoutOptionRow(tool, RectInOverlay(o.toolbarWindow), o.selection.top,
-                      WindowSize(o.optionBars[0]), WindowSize(o.optionBars[1]),
-                      WindowSize(o.optionBars[2]));
+  const OptionRowLayout row = LayoutOptionRow(
+      tool, RectInOverlay(o.toolbarWindow), o.selection.top, WindowSize(o.optionBars[0]),
+      WindowSize(o.optionBars[1]), WindowSize(o.optionBars[2]));
   HideOptionBars();
   const Rect* places[3] = {&row.colourBar, &row.penSizeBar, &row.textSizeBar};
   for (int i = 0; i < 3; ++i) {

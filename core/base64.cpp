@@ -6,8 +6,7 @@
 namespace kv {
 
 namespace {
-const char kAlphabet[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 constexpr size_t kGroupsPerLine = 19;  // 76 characters
 }  // namespace
 

@@ -6,7 +6,8 @@ FilePiece PieceAt(uint64_t offset, uint64_t total) {
   FilePiece piece;
   piece.offset = offset;
   piece.total = total;
-  if (offset < total) piece.length = total - offset < kMaxPieceBytes ? total - offset : kMaxPieceBytes;
+  if (offset < total)
+    piece.length = total - offset < kMaxPieceBytes ? total - offset : kMaxPieceBytes;
   return piece;
 }
 

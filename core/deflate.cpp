@@ -29,13 +29,14 @@ constexpr size_t kMaxStoredBlock = 65535;
 // in bits 0..15 (32768 fits). Literals are their byte.
 constexpr uint32_t kMatchFlag = 0x80000000u;
 
-constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr uint16_t kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr uint8_t kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                       2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                    33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                    1025, 1537, 2049, 3073, 4097, 6145,  8193,  12289, 16385, 24577};
+constexpr uint16_t kDistBase[30] = {1,    2,    3,    4,    5,    7,    9,    13,    17,    25,
+                                    33,   49,   65,   97,   129,  193,  257,  385,   513,   769,
+                                    1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr uint8_t kDistExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                     6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 // The order in which the code length code's lengths are sent.
@@ -57,8 +58,10 @@ struct SymbolTables {
     for (int code = 0; code < kDistCodes; ++code) {
       const int first = kDistBase[code], last = first + (1 << kDistExtra[code]) - 1;
       for (int d = first; d <= last; ++d) {
-        if (d <= 512) distCodeNear[d - 1] = static_cast<uint8_t>(code);
-        else distCodeFar[(d - 1) >> 8] = static_cast<uint8_t>(code);
+        if (d <= 512)
+          distCodeNear[d - 1] = static_cast<uint8_t>(code);
+        else
+          distCodeFar[(d - 1) >> 8] = static_cast<uint8_t>(code);
       }
     }
   }
@@ -84,9 +87,7 @@ inline uint64_t Load64(const uint8_t* p) {
   return v;
 }
 
-inline uint32_t HashOf(uint32_t fourBytes) {
-  return (fourBytes * 2654435761u) >> (32 - kHashBits);
-}
+inline uint32_t HashOf(uint32_t fourBytes) { return (fourBytes * 2654435761u) >> (32 - kHashBits); }
 
 // How many bytes of a and b agree, at most `limit`.
 inline size_t CommonLength(const uint8_t* a, const uint8_t* b, size_t limit) {
@@ -126,8 +127,8 @@ void FindMatches(ZlibWriter& z, size_t begin, size_t end, Frequencies& freq) {
       const uint8_t* earlier = w + (candidate - z.windowStart);
       if (Load32(earlier) == bytes) {
         const size_t limit = std::min(end - i, kMaxMatch);
-        const size_t len = kMinMatch + CommonLength(w + i + kMinMatch, earlier + kMinMatch,
-                                                    limit - kMinMatch);
+        const size_t len =
+            kMinMatch + CommonLength(w + i + kMinMatch, earlier + kMinMatch, limit - kMinMatch);
         *token++ = kMatchFlag | static_cast<uint32_t>(len << 16) | dist;
         ++freq.litLen[257 + t.lengthCode[len]];
         ++freq.dist[t.DistCode(dist)];
@@ -220,7 +221,8 @@ void BuildLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) {
     perLength[len] = 0;
   }
   uint32_t total = 0;
-  for (int len = limit; len > 0; --len) total += static_cast<uint32_t>(perLength[len]) << (limit - len);
+  for (int len = limit; len > 0; --len)
+    total += static_cast<uint32_t>(perLength[len]) << (limit - len);
   while (total != (1u << limit)) {
     --perLength[limit];
     for (int len = limit - 1; len > 0; --len) {
@@ -478,8 +480,7 @@ void WriteBlock(ZlibWriter& z, const uint8_t* data, size_t size, const Frequenci
     for (int k = 0; k < header.codeLengthCount; ++k) {
       s.Put(header.code.lengths[kCodeLengthOrder[k]], 3);
     }
-    static const int kExtraBits[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                       0, 0, 0, 0, 0, 0, 2, 3, 7};
+    static const int kExtraBits[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
     for (int k = 0; k < header.size; ++k) {
       const uint8_t sym = header.symbols[k];
       s.Put(header.code.codes[sym], header.code.lengths[sym]);
@@ -506,14 +507,22 @@ void Adler32Update(uint32_t& a, uint32_t& b, const uint8_t* data, size_t size) {
     size_t n = std::min(size, kMaxRun);
     size -= n;
     while (n >= 8) {
-      a += data[0]; b += a;
-      a += data[1]; b += a;
-      a += data[2]; b += a;
-      a += data[3]; b += a;
-      a += data[4]; b += a;
-      a += data[5]; b += a;
-      a += data[6]; b += a;
-      a += data[7]; b += a;
+      a += data[0];
+      b += a;
+      a += data[1];
+      b += a;
+      a += data[2];
+      b += a;
+      a += data[3];
+      b += a;
+      a += data[4];
+      b += a;
+      a += data[5];
+      b += a;
+      a += data[6];
+      b += a;
+      a += data[7];
+      b += a;
       data += 8;
       n -= 8;
     }
@@ -554,7 +563,8 @@ void ZlibCompressPiece(ZlibWriter& z, size_t size, bool last) {
     s.Put(0, (8 - s.count % 8) % 8);
     CloseSink(z, s);
     const uint32_t adler = (z.adlerB << 16) | z.adlerA;
-    for (int shift = 24; shift >= 0; shift -= 8) z.out.push_back(static_cast<uint8_t>(adler >> shift));
+    for (int shift = 24; shift >= 0; shift -= 8)
+      z.out.push_back(static_cast<uint8_t>(adler >> shift));
     z.finished = true;
     return;
   }

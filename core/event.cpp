@@ -12,7 +12,13 @@ namespace {
 // Bytes that JsonQuote writes for `c`.
 size_t EscapedLength(unsigned char c) {
   switch (c) {
-    case '"': case '\\': case '\b': case '\t': case '\n': case '\f': case '\r': return 2;
+    case '"':
+    case '\\':
+    case '\b':
+    case '\t':
+    case '\n':
+    case '\f':
+    case '\r': return 2;
     default: return c < 0x20 ? 6 : 1;
   }
 }
@@ -110,7 +116,7 @@ size_t QuotedSize(const std::string& value) {
 size_t QuotedBase64Size(size_t fileSize) {
   const size_t text = Base64EncodedSize(fileSize);
   const size_t lineBreaks = (fileSize / 3) / 19;  // one CR LF per 76 characters
-  return 2 + text + 2 * lineBreaks;              // each of CR and LF escaped
+  return 2 + text + 2 * lineBreaks;               // each of CR and LF escaped
 }
 
 std::string JsonQuote(const std::string& value) {
@@ -120,8 +126,7 @@ std::string JsonQuote(const std::string& value) {
   return out;
 }
 
-std::string EventText(const std::string& name, const std::string& arg1,
-                      const std::string& arg2) {
+std::string EventText(const std::string& name, const std::string& arg1, const std::string& arg2) {
   std::string out;
   Append(out, name, arg1, arg2.empty() ? nullptr : &arg2);
   return out;
@@ -134,8 +139,7 @@ std::string EventTextLimited(const std::string& name, const std::string& arg1,
   return out;
 }
 
-bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2,
-               size_t limit) {
+bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2, size_t limit) {
   return TextSize(name, arg1, quotedArg2) <= limit;
 }
 
@@ -149,16 +153,16 @@ void SetFrameLength(std::string& frame) {
 
 }  // namespace
 
-std::string FramedEvent(const std::string& name, const std::string& arg1,
-                        const std::string& arg2, bool arg2Withheld, size_t limit) {
+std::string FramedEvent(const std::string& name, const std::string& arg1, const std::string& arg2,
+                        bool arg2Withheld, size_t limit) {
   std::string out(4, '\0');
   AppendLimited(out, name, arg1, arg2, arg2Withheld, limit);
   SetFrameLength(out);
   return out;
 }
 
-std::string FramedBase64Event(const std::string& name, const std::string& arg1,
-                              const uint8_t* data, size_t size, size_t limit) {
+std::string FramedBase64Event(const std::string& name, const std::string& arg1, const uint8_t* data,
+                              size_t size, size_t limit) {
   if (size == 0) return FramedEvent(name, arg1, std::string(), false, limit);
   const size_t quoted = QuotedBase64Size(size);
   if (!EventFits(name, arg1, quoted, limit)) return FramedEvent(name, arg1, "", true, limit);

@@ -13,8 +13,7 @@ std::string JsonQuote(const std::string& value);
 
 // {"EventName":...,"arg1":...,"arg2":...} plus one line feed; empty
 // arguments are left out. All texts are UTF-8.
-std::string EventText(const std::string& name, const std::string& arg1,
-                      const std::string& arg2);
+std::string EventText(const std::string& name, const std::string& arg1, const std::string& arg2);
 
 // EventText with the size rule applied: when the text is longer than `limit`
 // bytes and arg2 is not empty, arg2 is sent present and empty. When the text
@@ -31,21 +30,20 @@ size_t QuotedSize(const std::string& value);
 size_t QuotedBase64Size(size_t fileSize);
 // Whether the event with an arg2 whose quoted form has `quotedArg2` bytes
 // (0: none) fits in `limit` bytes.
-bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2,
-               size_t limit);
+bool EventFits(const std::string& name, const std::string& arg1, size_t quotedArg2, size_t limit);
 
 // The event framed for the channel (4-byte little-endian length, then
 // EventTextLimited's text), made in one buffer. With `arg2Withheld` arg2
 // is taken as known to be too long (EventFits said so) and was never made:
 // the event is the one the size rule gives for it.
-std::string FramedEvent(const std::string& name, const std::string& arg1,
-                        const std::string& arg2, bool arg2Withheld, size_t limit);
+std::string FramedEvent(const std::string& name, const std::string& arg1, const std::string& arg2,
+                        bool arg2Withheld, size_t limit);
 
 // FramedEvent with arg2 the Base64 text of `size` bytes at `data`, the text
 // encoded straight into the frame: one buffer of the event's size, no text
 // made apart and copied.
-std::string FramedBase64Event(const std::string& name, const std::string& arg1,
-                              const uint8_t* data, size_t size, size_t limit);
+std::string FramedBase64Event(const std::string& name, const std::string& arg1, const uint8_t* data,
+                              size_t size, size_t limit);
 
 // The arg2 of an event whose arg1 was cut to fit.
 constexpr char kTruncatedMark[] = "truncated";

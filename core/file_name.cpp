@@ -27,7 +27,8 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
   size_t n = std::strlen(b);
   if (a.size() != n) return false;
   for (size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   }
   return true;
@@ -43,8 +44,8 @@ bool IsDeviceName(const std::string& name) {
   for (const char* d : kDevices) {
     if (EqualsIgnoringCase(base, d)) return true;
   }
-  if (base.size() == 4 &&
-      (EqualsIgnoringCase(base.substr(0, 3), "COM") || EqualsIgnoringCase(base.substr(0, 3), "LPT"))) {
+  if (base.size() == 4 && (EqualsIgnoringCase(base.substr(0, 3), "COM") ||
+                           EqualsIgnoringCase(base.substr(0, 3), "LPT"))) {
     unsigned char digit = static_cast<unsigned char>(base[3]);
     return (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
   }

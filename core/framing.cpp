@@ -23,8 +23,8 @@ std::string ReadFramedRequest(const ReadFn& read, bool* unreadable) {
   if (unreadable) *unreadable = false;
   unsigned char prefix[4] = {0, 0, 0, 0};
   ReadFully(read, reinterpret_cast<char*>(prefix), 4);
-  uint32_t length = uint32_t(prefix[0]) | uint32_t(prefix[1]) << 8 |
-                    uint32_t(prefix[2]) << 16 | uint32_t(prefix[3]) << 24;
+  uint32_t length = uint32_t(prefix[0]) | uint32_t(prefix[1]) << 8 | uint32_t(prefix[2]) << 16 |
+                    uint32_t(prefix[3]) << 24;
   if (length == 0) return std::string();
   if (length > kMaxRequestBytes) {
     if (unreadable) *unreadable = true;

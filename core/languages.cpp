@@ -38,8 +38,7 @@ const Row kRows[] = {
     {{"Highlighter", "荧光笔", "螢光筆"}},
     {{"Highlighter Tool", "荧光笔工具", "螢光筆工具"}},
     {{"Mosaic Tool", "马赛克工具", "馬賽克工具"}},
-    {{"Please bring the window which you want",
-      "请先调整窗口将需要截图的区域显示出来，",
+    {{"Please bring the window which you want", "请先调整窗口将需要截图的区域显示出来，",
       "請先調整視窗將需要截圖的區域顯示出來，"}},
     {{"Pin to Screen", "贴到屏幕", "貼到螢幕"}},
     {{"Rectangle Tool", "矩形工具", "矩形工具"}},
@@ -90,7 +89,8 @@ const Row kRows[] = {
     {{"Fix: run register-host.cmd in the folder that holds KvCaptureExt.exe.",
       "解决方法：在 KvCaptureExt.exe 所在的文件夹中运行 register-host.cmd。",
       "解決方法：在 KvCaptureExt.exe 所在的資料夾中執行 register-host.cmd。"}},
-    {{"Fix: copy com.kvcapture.host.json from the release folder again, then run register-host.cmd.",
+    {{"Fix: copy com.kvcapture.host.json from the release folder again, then run "
+      "register-host.cmd.",
       "解决方法：从发布文件夹重新复制 com.kvcapture.host.json，然后运行 register-host.cmd。",
       "解決方法：從發行資料夾重新複製 com.kvcapture.host.json，然後執行 register-host.cmd。"}},
     {{"%1: the policy NativeMessagingUserLevelHosts (%2) forbids capture programs registered "
@@ -105,8 +105,8 @@ const Row kRows[] = {
       "或在 HKLM 下为所有用户注册 KvCapture。",
       "解決方法：請系統管理員允許此類註冊（將 NativeMessagingUserLevelHosts 設為 1 或移除該原則），"
       "或在 HKLM 下為所有使用者註冊 KvCapture。"}},
-    {{"The capture program %1 started and answered a request.",
-      "截图程序 %1 已启动并回应了请求。", "截圖程式 %1 已啟動並回應了請求。"}},
+    {{"The capture program %1 started and answered a request.", "截图程序 %1 已启动并回应了请求。",
+      "截圖程式 %1 已啟動並回應了請求。"}},
     {{"The capture program %1 could not be started (error %2).",
       "截图程序 %1 无法启动（错误 %2）。", "截圖程式 %1 無法啟動（錯誤 %2）。"}},
     {{"The capture program %1 ended without an answer (exit code %2).",
@@ -142,8 +142,7 @@ const Row kRows[] = {
       "解決方法：重新複製整個發行資料夾；其中的檔案必須放在一起。"}},
     {{"Everything holds.", "全部正常。", "全部正常。"}},
     {{"Problems found: %1.", "发现问题：%1 个。", "發現問題：%1 個。"}},
-    {{"Kelvo Screen Capture Control", "凯沃在线屏幕截图控件",
-      "凱沃線上螢幕截圖組件"}},
+    {{"Kelvo Screen Capture Control", "凯沃在线屏幕截图控件", "凱沃線上螢幕截圖組件"}},
 };
 constexpr size_t kRowCount = sizeof kRows / sizeof kRows[0];
 

@@ -81,8 +81,8 @@ BodyOutcome BuildMultipartBody(const std::vector<PostField>& fields, const OpenF
   body->clear();
   std::vector<PlannedPart> parts;
   parts.reserve(fields.size());
-  const uint64_t kMaxBody = std::min<uint64_t>(body->max_size(),
-                                               std::numeric_limits<size_t>::max() / 2);
+  const uint64_t kMaxBody =
+      std::min<uint64_t>(body->max_size(), std::numeric_limits<size_t>::max() / 2);
   uint64_t total = std::strlen(kClosingLine);
   for (const PostField& field : fields) {
     PlannedPart part;

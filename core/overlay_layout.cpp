@@ -64,8 +64,9 @@ Rect SizeLabelRect(const Rect& r, UiScale scale) {
 
 Rect SizeLabelRect(const Rect& r, const Rect& monitor, UiScale scale) {
   const int w = scale.Px(100), h = scale.Px(18);
-  const Rect label = r.top - h > monitor.top ? Rect{r.left, r.top - h, r.left + w, r.top}
-                                             : Rect{r.left, monitor.top, r.left + w, monitor.top + h};
+  const Rect label = r.top - h > monitor.top
+                         ? Rect{r.left, r.top - h, r.left + w, r.top}
+                         : Rect{r.left, monitor.top, r.left + w, monitor.top + h};
   return ShiftInside(label, monitor);
 }
 
@@ -108,9 +109,7 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
   const int x = toolbar.left;
   auto place = [&](int left, int width) { return Rect{left, y, left + width, y + colour.height}; };
   switch (tool) {
-    case kArrowTool:
-      row.colourBar = place(x, colour.width);
-      break;
+    case kArrowTool: row.colourBar = place(x, colour.width); break;
     case kRectangleTool:
     case kEllipseTool:
     case kBrushTool:
@@ -126,8 +125,7 @@ OptionRowLayout LayoutOptionRow(int tool, const Rect& toolbar, int regionTop, Si
     case kMosaicTool:  // block sizes, no colour
       row.penSizeBar = place(x, penSize.width);
       break;
-    default:
-      break;
+    default: break;
   }
   return row;
 }
@@ -168,8 +166,7 @@ std::array<Rect, kSwatchCount> ColourSwatchRects(UiScale scale) {
   for (int i = 0; i < kSwatchCount; ++i) {
     const int left = 38 + (i % 8) * 15;
     const int top = i < 8 ? 2 : 17;
-    rects[i] = {scale.ArtPx(left), scale.ArtPx(top), scale.ArtPx(left + 15),
-                scale.ArtPx(top + 15)};
+    rects[i] = {scale.ArtPx(left), scale.ArtPx(top), scale.ArtPx(left + 15), scale.ArtPx(top + 15)};
   }
   return rects;
 }

@@ -23,15 +23,15 @@ constexpr int kZoomSourceHeight = 25;
 
 struct MagnifierLayout {
   Rect box;
-  int zoom = 4;            // the enlargement
-  Size zoomSize;           // the enlarged picture, at the box's top-left
-  Point zoomSource;        // top-left of the 30 x 25 source area
+  int zoom = 4;      // the enlargement
+  Size zoomSize;     // the enlarged picture, at the box's top-left
+  Point zoomSource;  // top-left of the 30 x 25 source area
   Rect zoomFrame;
-  Rect crossHorizontal;    // the bars of the cross-hair
+  Rect crossHorizontal;  // the bars of the cross-hair
   Rect crossVertical;
-  Rect positionLine;       // "X:..,Y:.."
-  Rect colourLine;         // "RGB:(..)"
-  Rect tipLine;            // the request's tip text (only with one)
+  Rect positionLine;  // "X:..,Y:.."
+  Rect colourLine;    // "RGB:(..)"
+  Rect tipLine;       // the request's tip text (only with one)
 };
 // On several monitors `monitor` is the area of the one holding the pointer:
 // the box flips at its edges and is shifted onto it where it still sticks

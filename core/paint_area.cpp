@@ -49,8 +49,7 @@ ShownPicture PlainPicture(const Rect& selection, bool selected, Point pointer,
   const int pointerMonitor = MonitorOfPoint(monitors, pointer);
   if (!selected && !IsEmptyRect(selection) && pointerMonitor >= 0) {
     const UiScale scale{monitors[pointerMonitor].dpi};
-    const MagnifierLayout m =
-        LayoutMagnifier(pointer, monitors[pointerMonitor].area, true, scale);
+    const MagnifierLayout m = LayoutMagnifier(pointer, monitors[pointerMonitor].area, true, scale);
     Rect all = m.box;
     for (const Rect& r : {m.zoomFrame, m.crossHorizontal, m.crossVertical, m.positionLine,
                           m.colourLine, m.tipLine}) {

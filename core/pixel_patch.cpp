@@ -94,9 +94,8 @@ void ForEachRow(const MutablePixelView& picture, PixelPatch& patch, Visit visit)
 
 bool ExchangePatch(const MutablePixelView& picture, PixelPatch& patch) {
   if (!Fits(picture, patch)) return false;
-  ForEachRow(picture, patch, [](uint8_t* row, uint8_t* saved, size_t n) {
-    std::swap_ranges(row, row + n, saved);
-  });
+  ForEachRow(picture, patch,
+             [](uint8_t* row, uint8_t* saved, size_t n) { std::swap_ranges(row, row + n, saved); });
   return true;
 }
 

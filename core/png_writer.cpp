@@ -17,8 +17,13 @@ constexpr int kMaxPaletteColours = 256;
 // tables, one IDAT chunk).
 constexpr size_t kPieceBytes = 256 * 1024;
 
-enum RowFilter : uint8_t { kFilterNone = 0, kFilterSub = 1, kFilterUp = 2, kFilterAverage = 3,
-                           kFilterPaeth = 4 };
+enum RowFilter : uint8_t {
+  kFilterNone = 0,
+  kFilterSub = 1,
+  kFilterUp = 2,
+  kFilterAverage = 3,
+  kFilterPaeth = 4
+};
 
 constexpr uint32_t kNoColour = 0xFFFFFFFFu;  // colours are 0xRRGGBB
 
@@ -103,8 +108,8 @@ int PaletteBitDepth(int colours) {
 
 // One row as palette indices packed at `depth` bits, the leftmost pixel in
 // the highest bits of the first byte.
-void PackIndexRow(const uint8_t* p, const BgrPixels& pic, Palette& palette, int depth,
-                  uint8_t* out, size_t rowBytes) {
+void PackIndexRow(const uint8_t* p, const BgrPixels& pic, Palette& palette, int depth, uint8_t* out,
+                  size_t rowBytes) {
   std::memset(out, 0, rowBytes);
   uint32_t last = kNoColour;
   int index = 0;
@@ -155,19 +160,22 @@ uint32_t FilterCost(RowFilter f, const uint8_t* cur, const uint8_t* prev, size_t
       break;
     case kFilterSub:
       for (size_t i = 0; i < kRgbBytes; ++i) sum += Magnitude(cur[i]);
-      for (size_t i = kRgbBytes; i < n; ++i) sum += Magnitude(static_cast<uint8_t>(cur[i] - cur[i - kRgbBytes]));
+      for (size_t i = kRgbBytes; i < n; ++i)
+        sum += Magnitude(static_cast<uint8_t>(cur[i] - cur[i - kRgbBytes]));
       break;
     case kFilterUp:
       for (size_t i = 0; i < n; ++i) sum += Magnitude(static_cast<uint8_t>(cur[i] - prev[i]));
       break;
     case kFilterAverage:
-      for (size_t i = 0; i < kRgbBytes; ++i) sum += Magnitude(static_cast<uint8_t>(cur[i] - (prev[i] >> 1)));
+      for (size_t i = 0; i < kRgbBytes; ++i)
+        sum += Magnitude(static_cast<uint8_t>(cur[i] - (prev[i] >> 1)));
       for (size_t i = kRgbBytes; i < n; ++i) {
         sum += Magnitude(static_cast<uint8_t>(cur[i] - ((cur[i - kRgbBytes] + prev[i]) >> 1)));
       }
       break;
     case kFilterPaeth:
-      for (size_t i = 0; i < kRgbBytes; ++i) sum += Magnitude(static_cast<uint8_t>(cur[i] - prev[i]));
+      for (size_t i = 0; i < kRgbBytes; ++i)
+        sum += Magnitude(static_cast<uint8_t>(cur[i] - prev[i]));
       for (size_t i = kRgbBytes; i < n; ++i) {
         sum += Magnitude(static_cast<uint8_t>(
             cur[i] - PaethPredictor(cur[i - kRgbBytes], prev[i], prev[i - kRgbBytes])));
@@ -179,12 +187,11 @@ uint32_t FilterCost(RowFilter f, const uint8_t* cur, const uint8_t* prev, size_t
 
 void ApplyFilter(RowFilter f, const uint8_t* cur, const uint8_t* prev, size_t n, uint8_t* out) {
   switch (f) {
-    case kFilterNone:
-      std::memcpy(out, cur, n);
-      break;
+    case kFilterNone: std::memcpy(out, cur, n); break;
     case kFilterSub:
       for (size_t i = 0; i < kRgbBytes; ++i) out[i] = cur[i];
-      for (size_t i = kRgbBytes; i < n; ++i) out[i] = static_cast<uint8_t>(cur[i] - cur[i - kRgbBytes]);
+      for (size_t i = kRgbBytes; i < n; ++i)
+        out[i] = static_cast<uint8_t>(cur[i] - cur[i - kRgbBytes]);
       break;
     case kFilterUp:
       for (size_t i = 0; i < n; ++i) out[i] = static_cast<uint8_t>(cur[i] - prev[i]);
@@ -198,8 +205,8 @@ void ApplyFilter(RowFilter f, const uint8_t* cur, const uint8_t* prev, size_t n,
     case kFilterPaeth:
       for (size_t i = 0; i < kRgbBytes; ++i) out[i] = static_cast<uint8_t>(cur[i] - prev[i]);
       for (size_t i = kRgbBytes; i < n; ++i) {
-        out[i] = static_cast<uint8_t>(cur[i] - PaethPredictor(cur[i - kRgbBytes], prev[i],
-                                                              prev[i - kRgbBytes]));
+        out[i] = static_cast<uint8_t>(
+            cur[i] - PaethPredictor(cur[i - kRgbBytes], prev[i], prev[i - kRgbBytes]));
       }
       break;
   }
@@ -281,8 +288,9 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* p, size_t size) {
   const CrcTables& c = Crc();
   crc = ~crc;
   while (size >= 8) {
-    const uint32_t lo = crc ^ (p[0] | (static_cast<uint32_t>(p[1]) << 8) |
-                               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+    const uint32_t lo =
+        crc ^ (p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+               (static_cast<uint32_t>(p[3]) << 24));
     crc = c.t[7][lo & 0xFF] ^ c.t[6][(lo >> 8) & 0xFF] ^ c.t[5][(lo >> 16) & 0xFF] ^
           c.t[4][lo >> 24] ^ c.t[3][p[4]] ^ c.t[2][p[5]] ^ c.t[1][p[6]] ^ c.t[0][p[7]];
     p += 8;

@@ -17,7 +17,8 @@ uint32_t FindInAncestry(uint32_t self, const ProcessQuery& query,
     seen.push_back(id);
     ProcessFacts parent;
     bool known = query(id, &parent);
-    if (known && parent.createdAt && child.createdAt && parent.createdAt > child.createdAt) return 0;
+    if (known && parent.createdAt && child.createdAt && parent.createdAt > child.createdAt)
+      return 0;
     if (accept(id)) return id;
     if (!known) return 0;
     child = parent;

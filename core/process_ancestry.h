@@ -7,8 +7,8 @@ namespace kv {
 
 // What the system tells about one process.
 struct ProcessFacts {
-  uint32_t parentId = 0;  // 0: none known
-  uint64_t createdAt = 0; // creation time in any increasing unit; 0: unknown
+  uint32_t parentId = 0;   // 0: none known
+  uint64_t createdAt = 0;  // creation time in any increasing unit; 0: unknown
 };
 
 // Answers the facts of a process id; false when the process cannot be

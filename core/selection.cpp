@@ -28,9 +28,14 @@ HandleRects ComputeHandleRects(const Rect& r, int size) {
   const int a = size / 2, b = size - a;
   const Point corners[9] = {
       {0, 0},
-      {r.left - a, r.top - a},       {mx - a, r.top - a},     {r.right - b, r.top - a},
-      {r.left - a, my - a},          {r.right - b, my - a},
-      {r.left - a, r.bottom - b},    {mx - a, r.bottom - b},  {r.right - b, r.bottom - b},
+      {r.left - a, r.top - a},
+      {mx - a, r.top - a},
+      {r.right - b, r.top - a},
+      {r.left - a, my - a},
+      {r.right - b, my - a},
+      {r.left - a, r.bottom - b},
+      {mx - a, r.bottom - b},
+      {r.right - b, r.bottom - b},
   };
   HandleRects h{};
   for (int i = 1; i <= 8; ++i) {
@@ -88,14 +93,26 @@ AdjustResult AdjustTo(SelectionFields& s, Point p, int screenWidth, int screenHe
   Rect& r = s.selection;
   const auto& d = s.resizeOffsets;
   switch (s.hitHandle) {
-    case 1: r.left = p.x - d[0]; r.top = p.y - d[1]; return AdjustResult::kResized;
+    case 1:
+      r.left = p.x - d[0];
+      r.top = p.y - d[1];
+      return AdjustResult::kResized;
     case 2: r.top = p.y - d[1]; return AdjustResult::kResized;
-    case 3: r.top = p.y - d[1]; r.right = p.x + d[2]; return AdjustResult::kResized;
+    case 3:
+      r.top = p.y - d[1];
+      r.right = p.x + d[2];
+      return AdjustResult::kResized;
     case 4: r.left = p.x - d[0]; return AdjustResult::kResized;
     case 5: r.right = p.x + d[2]; return AdjustResult::kResized;
-    case 6: r.left = p.x - d[0]; r.bottom = p.y + d[3]; return AdjustResult::kResized;
+    case 6:
+      r.left = p.x - d[0];
+      r.bottom = p.y + d[3];
+      return AdjustResult::kResized;
     case 7: r.bottom = p.y + d[3]; return AdjustResult::kResized;
-    case 8: r.right = p.x + d[2]; r.bottom = p.y + d[3]; return AdjustResult::kResized;
+    case 8:
+      r.right = p.x + d[2];
+      r.bottom = p.y + d[3];
+      return AdjustResult::kResized;
     default: break;
   }
   if (!s.moving) return AdjustResult::kNone;

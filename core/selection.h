@@ -110,8 +110,8 @@ GrabResult GrabFixedRegion(SelectionFields& s, Point p);
 
 enum class AdjustResult { kNone, kResized, kMoved };
 // A pointer move with exactly the left button held after GrabFixedRegion
-// (selectPhase 1; in any other phase nothing changes). Resizing neither clamps nor orders the edges; moving keeps the size and
-// stops at the screen's edges.
+// (selectPhase 1; in any other phase nothing changes). Resizing neither clamps nor orders the
+// edges; moving keeps the size and stops at the screen's edges.
 AdjustResult AdjustTo(SelectionFields& s, Point p, int screenWidth, int screenHeight);
 
 // The cursor a pointer over a fixed or adjusted region asks for: -1 none,

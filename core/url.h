@@ -13,12 +13,12 @@ enum SchemeKind : int32_t { kSchemeFtp = 0, kSchemeHttp = 1, kSchemeHttps = 2 };
 constexpr size_t kMaxUrlComponent = 1023;
 
 struct UrlParts {
-  std::string scheme;    // "http" when the URL names none
-  std::string user;      // empty when the URL has no "user:password@"
+  std::string scheme;  // "http" when the URL names none
+  std::string user;    // empty when the URL has no "user:password@"
   std::string password;
   std::string host;
-  int32_t port = 0;      // given, or the scheme's default (443, 21, else 80)
-  std::string path;      // object path with query and fragment; "/" at least
+  int32_t port = 0;  // given, or the scheme's default (443, 21, else 80)
+  std::string path;  // object path with query and fragment; "/" at least
 };
 
 // Splits `url`. The scheme is the text before

@@ -56,8 +56,8 @@ using QueryProcessFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
 QueryProcessFn ProcessQueryFunction() {
   static QueryProcessFn fn = [] {
     HMODULE ntdll = GetModuleHandleA("NTDLL.DLL");
-    return ntdll ? reinterpret_cast<QueryProcessFn>(reinterpret_cast<void*>(
-                       GetProcAddress(ntdll, "NtQueryInformationProcess")))
+    return ntdll ? reinterpret_cast<QueryProcessFn>(
+                       reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationProcess")))
                  : nullptr;
   }();
   return fn;

@@ -6,9 +6,9 @@
 #include "core/capture_piece.h"
 #include "core/event.h"
 #include "core/framing.h"
-#include "winutil/codepage.h"
 #include "host/host.h"
 #include "output/capture_path.h"
+#include "winutil/codepage.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -22,8 +22,8 @@ constexpr uint64_t kMaxWholeFile = 0x7FFFFFFFull;
 // file cannot be opened (a folder cannot).
 ScopedHandle OpenForReading(const std::wstring& path, uint64_t* size) {
   if (path.empty()) return ScopedHandle();
-  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file || file.get() == INVALID_HANDLE_VALUE) return ScopedHandle();
   LARGE_INTEGER n{};
   if (!GetFileSizeEx(file.get(), &n) || n.QuadPart < 0) return ScopedHandle();
@@ -67,9 +67,9 @@ std::string CaptureEventFrameWide(const std::wstring& path) {
   ScopedHandle file = OpenForReading(path, &size);
   if (!file) return FramedEvent(kName, path8, std::string(), false, kMaxEventBytes);
   // A text the event could not carry is never made (nor the file read).
-  const bool fits = size <= kMaxWholeFile &&
-                    EventFits(kName, path8, QuotedBase64Size(static_cast<size_t>(size)),
-                              kMaxEventBytes);
+  const bool fits =
+      size <= kMaxWholeFile &&
+      EventFits(kName, path8, QuotedBase64Size(static_cast<size_t>(size)), kMaxEventBytes);
   if (!fits) return FramedEvent(kName, path8, std::string(), true, kMaxEventBytes);
   try {
     const std::string bytes = ReadAt(file.get(), 0, static_cast<size_t>(size));

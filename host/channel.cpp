@@ -1,8 +1,8 @@
 // The native-messaging channel on standard input and output.
-#include <fcntl.h>
-#include <io.h>
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 
 #include "core/event.h"
 #include "core/framing.h"

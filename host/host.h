@@ -9,12 +9,12 @@
 namespace kv {
 
 // Private messages to the background window (no parameters).
-constexpr UINT WM_CAPTURE_START = WM_USER + 0x100;  // 0x0500
-constexpr UINT WM_CAPTURE_DONE = WM_USER + 0x101;   // 0x0501
-constexpr UINT WM_CAPTURE_CANCEL = WM_USER + 0x102; // 0x0502
+constexpr UINT WM_CAPTURE_START = WM_USER + 0x100;   // 0x0500
+constexpr UINT WM_CAPTURE_DONE = WM_USER + 0x101;    // 0x0501
+constexpr UINT WM_CAPTURE_CANCEL = WM_USER + 0x102;  // 0x0502
 // The upload worker's outcome, handed to the main thread to report (lParam:
 // a std::string* of the answer in UTF-8, which the receiver takes).
-constexpr UINT WM_UPLOAD_DONE = WM_USER + 0x103;    // 0x0503
+constexpr UINT WM_UPLOAD_DONE = WM_USER + 0x103;  // 0x0503
 
 constexpr char kBackgroundClass[] = "KvCapture_BgWindow";
 constexpr char kBackgroundTitle[] = "KvCapture";

@@ -41,7 +41,6 @@ constexpr char kInstanceMutex[] = "KvCaptureExt.SingleInstance";
 // the next ReadCapture) as soon as an event arrives.
 constexpr DWORD kEndingHostWaitMs = 2000;
 
-
 void StartInstallAssistant() {
   // Wide: the folder's name may lie outside the ANSI code page.
   const std::wstring folder = ProgramFolder();
@@ -74,9 +73,9 @@ HWND CreateBackgroundWindow() {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = kBackgroundClass;
   RegisterClassExA(&wc);
-  HWND hwnd = CreateWindowExA(0, kBackgroundClass, kBackgroundTitle, WS_OVERLAPPEDWINDOW,
-                              CW_USEDEFAULT, 0, CW_USEDEFAULT, 0, nullptr, nullptr, hostInstance,
-                              nullptr);
+  HWND hwnd =
+      CreateWindowExA(0, kBackgroundClass, kBackgroundTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                      CW_USEDEFAULT, 0, nullptr, nullptr, hostInstance, nullptr);
   if (hwnd) {
     ShowWindow(hwnd, SW_HIDE);
     UpdateWindow(hwnd);
@@ -134,7 +133,7 @@ bool RunCommand(const std::string& command) {
   if (_stricmp(command.c_str(), "Upload") == 0) {
     if (StartUpload() == S_OK) return true;
   }
-  if (_stricmp(command.c_str(), "ReadCapture") == 0) ReadCaptureCommand();  // ends on success
+  if (_stricmp(command.c_str(), "ReadCapture") == 0) ReadCaptureCommand();    // ends on success
   if (_stricmp(command.c_str(), "WriteCapture") == 0) WriteCaptureCommand();  // ends on success
   ExitWithEvent();
 }
@@ -154,7 +153,8 @@ void MessageLoop() {
 
 int main(int argc, char** argv) {
   using namespace kv;
-  HostCommandLine commandLine = ParseHostCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  HostCommandLine commandLine =
+      ParseHostCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (commandLine.mode == HostMode::kInstall) {
     StartInstallAssistant();
     return 0;
@@ -163,8 +163,7 @@ int main(int argc, char** argv) {
   if (commandLine.mode == HostMode::kPin) return RunPin(commandLine);
   // A handle that does not fit this build's pointers names no window.
   uintptr_t handle = static_cast<uintptr_t>(commandLine.parentWindow);
-  if (handle == commandLine.parentWindow)
-    callerWindow = reinterpret_cast<HWND>(handle);
+  if (handle == commandLine.parentWindow) callerWindow = reinterpret_cast<HWND>(handle);
   std::set_terminate(OnUnhandledFailure);
   hostThreadId = GetCurrentThreadId();
   if (AnotherHostRunning()) return -1;

@@ -33,8 +33,8 @@ void CentreOnWorkArea(HWND hwnd) {
 bool CDlgSelect::Show(HINSTANCE instance, HWND notifyWindow) {
   instance_ = instance;
   notifyWindow_ = notifyWindow;
-  HWND hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(kPromptDialogId), nullptr,
-                                 DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND hwnd = CreateDialogParamW(instance, MAKEINTRESOURCEW(kPromptDialogId), nullptr, DialogProc,
+                                 reinterpret_cast<LPARAM>(this));
   if (!hwnd) return false;
   CentreOnWorkArea(hwnd);
   ShowWindow(hwnd, SW_SHOW);
@@ -51,15 +51,12 @@ INT_PTR CALLBACK CDlgSelect::DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
   auto* self = reinterpret_cast<CDlgSelect*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!self) return FALSE;
   switch (msg) {
-    case WM_COMMAND:
-      self->OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return TRUE;
+    case WM_COMMAND: self->OnCommand(LOWORD(wParam), HIWORD(wParam)); return TRUE;
     case WM_DESTROY:
       SetWindowLongPtrW(hwnd, DWLP_USER, 0);
       self->hwnd_ = nullptr;
       return FALSE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 
@@ -77,7 +74,8 @@ INT_PTR CDlgSelect::OnInitDialog() {
 
 void CDlgSelect::SetTexts() {
   SetDlgItemTextW(hwnd_, kPromptHeadingId, UiTextWide("Kelvo Screen Capture Control").c_str());
-  SetDlgItemTextW(hwnd_, kPromptLine1Id, UiTextWide("Please bring the window which you want").c_str());
+  SetDlgItemTextW(hwnd_, kPromptLine1Id,
+                  UiTextWide("Please bring the window which you want").c_str());
   SetDlgItemTextW(hwnd_, kPromptLine2Id, UiTextWide("to capture to the front.").c_str());
   SetDlgItemTextW(hwnd_, IDOK, UiTextWide("Capture").c_str());
   SetWindowTextW(hwnd_, UiTextWide("Screen Capture").c_str());
@@ -94,8 +92,10 @@ void CDlgSelect::MakeTranslucent() {
 
 void CDlgSelect::OnCommand(int id, int code) {
   if (code != 0) return;
-  if (id == IDOK) Finish(WM_CAPTURE_START);
-  else if (id == IDCANCEL) Finish(WM_CAPTURE_CANCEL);
+  if (id == IDOK)
+    Finish(WM_CAPTURE_START);
+  else if (id == IDCANCEL)
+    Finish(WM_CAPTURE_CANCEL);
 }
 
 void CDlgSelect::Finish(UINT message) {

@@ -107,7 +107,8 @@ const Scope kScopes[] = {
 // value ("" when missing or not a text).
 bool ReadRegistration(const Scope& scope, const std::wstring& key, std::string* manifest) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(scope.root, key.c_str(), 0, KEY_QUERY_VALUE | scope.view, &raw) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(scope.root, key.c_str(), 0, KEY_QUERY_VALUE | scope.view, &raw) !=
+      ERROR_SUCCESS)
     return false;
   ScopedRegKey open(raw);
   DWORD type = 0, size = 0;
@@ -136,41 +137,53 @@ std::string CheckRegistration(const Browser& browser, const Scope& scope,
   const std::string who = browser.name, where = Say(scope.label);
   const char* kReregister = "Fix: run register-host.cmd in the folder that holds KvCaptureExt.exe.";
   const char* kRecopy =
-      "Fix: copy com.kvcapture.host.json from the release folder again, then run register-host.cmd.";
+      "Fix: copy com.kvcapture.host.json from the release folder again, then run "
+      "register-host.cmd.";
   if (manifestPath.empty()) {
-    Report(Status::kFail, Say("%1, %2: the registry key %3 names no manifest file.",
-                              {who, where, keyText}), kReregister);
+    Report(Status::kFail,
+           Say("%1, %2: the registry key %3 names no manifest file.", {who, where, keyText}),
+           kReregister);
     return std::string();
   }
   std::string text;
   if (!IsFile(manifestPath) || !ReadFileStart(manifestPath, kMaxManifestBytes, &text)) {
-    Report(Status::kFail, Say("%1, %2: the manifest file %3 named in the registry cannot be read.",
-                              {who, where, manifestPath}), kReregister);
+    Report(Status::kFail,
+           Say("%1, %2: the manifest file %3 named in the registry cannot be read.",
+               {who, where, manifestPath}),
+           kReregister);
     return std::string();
   }
   ManifestVerdict verdict = CheckHostManifest(text, kHostName, kExtensionId);
   std::string program;
   switch (verdict.problem) {
     case ManifestProblem::kNotJson:
-      Report(Status::kFail, Say("%1, %2: the manifest %3 is not valid JSON.",
-                                {who, where, manifestPath}), kRecopy);
+      Report(Status::kFail,
+             Say("%1, %2: the manifest %3 is not valid JSON.", {who, where, manifestPath}),
+             kRecopy);
       return std::string();
     case ManifestProblem::kWrongName:
-      Report(Status::kFail, Say("%1, %2: the manifest %3 has the name \"%4\" instead of \"%5\".",
-                                {who, where, manifestPath, verdict.name, kHostName}), kRecopy);
+      Report(Status::kFail,
+             Say("%1, %2: the manifest %3 has the name \"%4\" instead of \"%5\".",
+                 {who, where, manifestPath, verdict.name, kHostName}),
+             kRecopy);
       return std::string();
     case ManifestProblem::kNoPath:
-      Report(Status::kFail, Say("%1, %2: the manifest %3 names no host program (\"path\").",
-                                {who, where, manifestPath}), kRecopy);
+      Report(Status::kFail,
+             Say("%1, %2: the manifest %3 names no host program (\"path\").",
+                 {who, where, manifestPath}),
+             kRecopy);
       return std::string();
     case ManifestProblem::kWrongType:
-      Report(Status::kFail, Say("%1, %2: the manifest %3 does not say \"type\": \"stdio\".",
-                                {who, where, manifestPath}), kRecopy);
+      Report(Status::kFail,
+             Say("%1, %2: the manifest %3 does not say \"type\": \"stdio\".",
+                 {who, where, manifestPath}),
+             kRecopy);
       return std::string();
     case ManifestProblem::kOriginMissing:
       Report(Status::kFail,
              Say("%1, %2: the manifest %3 does not allow the extension %4 (\"allowed_origins\").",
-                 {who, where, manifestPath, ExtensionOrigin(kExtensionId)}), kRecopy);
+                 {who, where, manifestPath, ExtensionOrigin(kExtensionId)}),
+             kRecopy);
       return std::string();
     case ManifestProblem::kNone:
       program = ResolveManifestProgram(manifestPath, verdict.path);
@@ -179,12 +192,12 @@ std::string CheckRegistration(const Browser& browser, const Scope& scope,
   if (!IsFile(program)) {
     Report(Status::kFail,
            Say("%1, %2: the host program %4 named by the manifest %3 does not exist.",
-               {who, where, manifestPath, program}), kReregister);
+               {who, where, manifestPath, program}),
+           kReregister);
     return std::string();
   }
-  Report(Status::kPass,
-         Say("%1, %2: registered; the manifest %3 is valid, the host program is %4.",
-             {who, where, manifestPath, program}));
+  Report(Status::kPass, Say("%1, %2: registered; the manifest %3 is valid, the host program is %4.",
+                            {who, where, manifestPath, program}));
   return program;
 }
 
@@ -260,10 +273,11 @@ std::string CheckRegistrations() {
         if (ReadRegistration(kScopes[s], browser.key + host, &manifest)) found = &kScopes[s];
       }
       const Scope& scope = found ? *found : kScopes[first];
-      std::string keyText = std::string(scope.rootName) + "\\" + WideToUtf8(browser.key) + kHostName;
+      std::string keyText =
+          std::string(scope.rootName) + "\\" + WideToUtf8(browser.key) + kHostName;
       if (!found) {
-        Report(Status::kInfo, Say("%1, %2: not registered (key %3).",
-                                  {browser.name, Say(scope.label), keyText}));
+        Report(Status::kInfo,
+               Say("%1, %2: not registered (key %3).", {browser.name, Say(scope.label), keyText}));
         continue;
       }
       userRegistered = userRegistered || place == 0;
@@ -351,8 +365,9 @@ TrialRun RunHostOnce(const std::string& program) {
     while (PeekNamedPipe(fromChild.get(), nullptr, 0, nullptr, &available, nullptr) && available) {
       char chunk[4096];
       DWORD got = 0;
-      if (!ReadFile(fromChild.get(), chunk, available < sizeof chunk ? available : sizeof chunk, &got,
-                    nullptr) || got == 0)
+      if (!ReadFile(fromChild.get(), chunk, available < sizeof chunk ? available : sizeof chunk,
+                    &got, nullptr) ||
+          got == 0)
         break;
       if (run.output.size() < (2u << 20)) run.output.append(chunk, got);
     }
@@ -375,22 +390,29 @@ void CheckHostRun(const std::string& program) {
       "Fix: finish any capture still open and try again; otherwise copy the release folder again.";
   TrialRun run = RunHostOnce(program);
   if (!run.started) {
-    Report(Status::kFail, Say("The capture program %1 could not be started (error %2).",
-                              {program, std::to_string(run.error)}), kFix);
+    Report(Status::kFail,
+           Say("The capture program %1 could not be started (error %2).",
+               {program, std::to_string(run.error)}),
+           kFix);
     return;
   }
   if (!run.finished) {
-    Report(Status::kFail, Say("The capture program %1 did not answer within %2 seconds.",
-                              {program, std::to_string(kHostRunSeconds)}), kFix);
+    Report(Status::kFail,
+           Say("The capture program %1 did not answer within %2 seconds.",
+               {program, std::to_string(kHostRunSeconds)}),
+           kFix);
     return;
   }
   switch (JudgeHostAnswer(run.output)) {
     case HostAnswer::kAnswered:
-      Report(Status::kPass, Say("The capture program %1 started and answered a request.", {program}));
+      Report(Status::kPass,
+             Say("The capture program %1 started and answered a request.", {program}));
       break;
     case HostAnswer::kSilent:
-      Report(Status::kFail, Say("The capture program %1 ended without an answer (exit code %2).",
-                                {program, std::to_string(static_cast<int>(run.exitCode))}), kFix);
+      Report(Status::kFail,
+             Say("The capture program %1 ended without an answer (exit code %2).",
+                 {program, std::to_string(static_cast<int>(run.exitCode))}),
+             kFix);
       break;
     case HostAnswer::kGarbled:
       Report(Status::kFail,
@@ -408,7 +430,8 @@ void CheckCaptureFolder() {
   if (!folder.empty()) {
     std::wstring wide = Utf8ToWide(folder);
     CreateDirectoryW(wide.c_str(), nullptr);
-    std::wstring probe = wide + L"KvCapture-check-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    std::wstring probe =
+        wide + L"KvCapture-check-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     ScopedFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
     DWORD written = 0;
@@ -427,16 +450,21 @@ void CheckReleaseFiles() {
   const std::string assistant = folder + "KvCaptureCrxInstall.exe";
   const std::string package = folder + "KvCapture.crx";
   const std::string unpacked = folder + "extension";
-  if (!IsFile(assistant)) Report(Status::kFail, Say("The install assistant %1 is missing.", {assistant}), kFix);
+  if (!IsFile(assistant))
+    Report(Status::kFail, Say("The install assistant %1 is missing.", {assistant}), kFix);
   std::string magic;
   if (IsFile(package) && ReadFileStart(package, 4, &magic) && magic == "Cr24")
-    Report(Status::kPass, Say("The extension package %1 lies beside the install assistant.", {package}));
+    Report(Status::kPass,
+           Say("The extension package %1 lies beside the install assistant.", {package}));
   else
     Report(Status::kFail,
            Say("The extension package %1 is missing or damaged; it belongs beside the install "
-               "assistant.", {package}), kFix);
+               "assistant.",
+               {package}),
+           kFix);
   if (IsFile(unpacked + "\\manifest.json"))
-    Report(Status::kPass, Say("The unpacked extension %1 is there for \"Load unpacked\".", {unpacked}));
+    Report(Status::kPass,
+           Say("The unpacked extension %1 is there for \"Load unpacked\".", {unpacked}));
   else
     Report(Status::kFail, Say("The unpacked extension %1 is missing.", {unpacked}), kFix);
 }
@@ -470,8 +498,9 @@ int PrintReport(const std::string& header) {
   Print(out, console, header + "\r\n", 0, normal);
   int problems = 0;
   for (const Line& line : lines) {
-    const char* mark = line.status == Status::kPass ? "[ OK ] "
-                       : line.status == Status::kFail ? "[FAIL] " : "[ -- ] ";
+    const char* mark = line.status == Status::kPass   ? "[ OK ] "
+                       : line.status == Status::kFail ? "[FAIL] "
+                                                      : "[ -- ] ";
     WORD colour = line.status == Status::kPass ? kGreen : line.status == Status::kFail ? kRed : 0;
     if (line.status == Status::kFail) ++problems;
     Print(out, console, mark, colour, normal);
@@ -481,7 +510,8 @@ int PrintReport(const std::string& header) {
   if (problems == 0)
     Print(out, console, Say("Everything holds.") + "\r\n", kGreen, normal);
   else
-    Print(out, console, Say("Problems found: %1.", {std::to_string(problems)}) + "\r\n", kRed, normal);
+    Print(out, console, Say("Problems found: %1.", {std::to_string(problems)}) + "\r\n", kRed,
+          normal);
   return problems == 0 ? 0 : 1;
 }
 

@@ -55,8 +55,7 @@ bool CIDataObject::CopyMedium(STGMEDIUM* destination, const STGMEDIUM& source,
       destination->pstg = source.pstg;
       if (destination->pstg) destination->pstg->AddRef();
       break;
-    default:
-      break;
+    default: break;
   }
   destination->tymed = source.tymed;
   destination->pUnkForRelease = source.pUnkForRelease;

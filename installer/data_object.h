@@ -35,8 +35,7 @@ class CIDataObject final : public IDataObject, public LiveObjects<CIDataObject> 
   // Duplicates source into destination for the given format: handles through
   // OleDuplicateData, stream and storage interfaces shared (AddRef'd), the
   // release object shared. False when a handle could not be duplicated.
-  static bool CopyMedium(STGMEDIUM* destination, const STGMEDIUM& source,
-                         const FORMATETC& format);
+  static bool CopyMedium(STGMEDIUM* destination, const STGMEDIUM& source, const FORMATETC& format);
 
  private:
   ~CIDataObject();

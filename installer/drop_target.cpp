@@ -6,8 +6,7 @@ namespace kv {
 
 CIDropTarget::CIDropTarget(HWND window) : dropWindow_(window) {
   if (FAILED(CoCreateInstance(kDragDropHelperClsid, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IDropTargetHelper,
-                              reinterpret_cast<void**>(&dragImageTarget_))))
+                              IID_IDropTargetHelper, reinterpret_cast<void**>(&dragImageTarget_))))
     dragImageTarget_ = nullptr;
 }
 

@@ -168,36 +168,23 @@ CMainDlg::CMainDlg() : CDialogBase(IDD_MAINDLG) {}
 
 CMainDlg::~CMainDlg() = default;
 
-bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result) {
+bool CMainDlg::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
-    case WM_INITDIALOG:
-      result = OnInitDialog();
-      return true;
-    case WM_COMMAND:
-      return OnCommand(LOWORD(wParam));
+    case WM_INITDIALOG: result = OnInitDialog(); return true;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam));
     case WM_CTLCOLORSTATIC:
       return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
                               result);
-    case WM_MOUSEMOVE:
-      OnMouseMove(PointFromLParam(lParam));
-      return true;
-    case WM_LBUTTONDOWN:
-      OnLButtonDown(PointFromLParam(lParam));
-      return true;
-    case WM_TIMER:
-      OnTimer(wParam);
-      return true;
+    case WM_MOUSEMOVE: OnMouseMove(PointFromLParam(lParam)); return true;
+    case WM_LBUTTONDOWN: OnLButtonDown(PointFromLParam(lParam)); return true;
+    case WM_TIMER: OnTimer(wParam); return true;
     case WM_DPICHANGED:
       if (!lParam) return false;
       OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return true;
-    case WM_DESTROY:
-      OnDestroy();
-      return false;
-    default:
-      return false;
+    case WM_DESTROY: OnDestroy(); return false;
+    default: return false;
   }
 }
 
@@ -350,9 +337,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
       focusDeadline_ = GetTickCount() + kSlowBrowserMs;
       WaitForBrowserFocus();
       break;
-    case LaunchStep::kWaitingForFocus:
-      WaitForBrowserFocus();
-      break;
+    case LaunchStep::kWaitingForFocus: WaitForBrowserFocus(); break;
     case LaunchStep::kPasted:
       // Only into the browser: the user may have turned to another window
       // meanwhile (Return would send whatever it holds).
@@ -367,9 +352,7 @@ void CMainDlg::OnTimer(UINT_PTR id) {
       RestoreUserClipboard();
       StopLaunch();
       break;
-    case LaunchStep::kIdle:
-      StopLaunch();
-      break;
+    case LaunchStep::kIdle: StopLaunch(); break;
   }
 }
 
@@ -403,7 +386,9 @@ void CMainDlg::ShowWarning(int control, UINT textId, bool* flag) {
   SetWindowTextW(Item(control), ResourceString(textId).c_str());
 }
 
-void CMainDlg::ShowPackageMissing() { ShowWarning(IDC_HINT, IDS_PACKAGE_MISSING, &packageMissing_); }
+void CMainDlg::ShowPackageMissing() {
+  ShowWarning(IDC_HINT, IDS_PACKAGE_MISSING, &packageMissing_);
+}
 
 bool CMainDlg::OnCommand(int id) {
   if (id == IDC_OPEN_FOLDER) {
@@ -494,8 +479,8 @@ void CMainDlg::RememberLayout() {
   }
   // The relayout below is the whole of it: Windows 10 must not scale the
   // dialog a second time.
-  using SetBehaviourFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS,
-                                       DIALOG_DPI_CHANGE_BEHAVIORS);
+  using SetBehaviourFn =
+      BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
   static const auto setBehaviour =
       LookUpSystemFunction<SetBehaviourFn>(L"user32.dll", "SetDialogDpiChangeBehavior");
   if (setBehaviour) setBehaviour(hwnd(), DDC_DISABLE_ALL, DDC_DISABLE_ALL);

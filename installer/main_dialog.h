@@ -46,8 +46,7 @@ class CMainDlg : public CDialogBase {
   UINT dpi() const { return dpi_; }
 
  protected:
-  bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                            LRESULT& result) override;
+  bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
   // Starts the browser; true when it started. The dialog then types the
   // extensions page's address into it, step by step on a timer.
   virtual bool LaunchBrowser();

@@ -72,11 +72,11 @@ bool CStaticDropTarget::OnDrop(const FORMATETC&, STGMEDIUM& medium, DWORD*) {
     std::wstring name(length + 1, L'\0');
     if (length > 0 && DragQueryFileW(drop, 0, &name[0], length + 1) == length) {
       name.resize(length);
-      auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0,
-                                                    LR_DEFAULTSIZE | LR_LOADFROMFILE));
+      auto bitmap = static_cast<HBITMAP>(
+          LoadImageW(nullptr, name.c_str(), IMAGE_BITMAP, 0, 0, LR_DEFAULTSIZE | LR_LOADFROMFILE));
       if (bitmap) {
-        auto previous = reinterpret_cast<HGDIOBJ>(SendMessageW(
-            control_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+        auto previous = reinterpret_cast<HGDIOBJ>(
+            SendMessageW(control_, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
         if (previous) DeleteObject(previous);
         InvalidateRect(control_, nullptr, FALSE);
       }
@@ -87,27 +87,17 @@ bool CStaticDropTarget::OnDrop(const FORMATETC&, STGMEDIUM& medium, DWORD*) {
 
 // ---- CStaticBox -------------------------------------------------------------
 
-bool CStaticBox::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result) {
+bool CStaticBox::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
-    case WM_LBUTTONDOWN:
-      OnLButtonDown();
-      return true;
-    case WM_MOUSEMOVE:
-      OnMouseMove(static_cast<UINT>(wParam));
-      return true;
-    case WM_DESTROY:
-      OnDestroy();
-      return true;
-    case WM_PAINT:
-      OnPaint();
-      return true;
+    case WM_LBUTTONDOWN: OnLButtonDown(); return true;
+    case WM_MOUSEMOVE: OnMouseMove(static_cast<UINT>(wParam)); return true;
+    case WM_DESTROY: OnDestroy(); return true;
+    case WM_PAINT: OnPaint(); return true;
     case WM_ERASEBKGND:
       result = 1;  // the paint covers every pixel
       return true;
-    default:
-      break;
+    default: break;
   }
   if (message >= kReflectBase + WM_NOTIFY && message <= kReflectBase + WM_CTLCOLORSTATIC) {
     // Notifications the dialog sent back to us: the default answer.
@@ -197,8 +187,8 @@ void CStaticBox::BeginPackageDrag(UINT keyState) {
     // The shell takes the image over only when it accepts it.
     // The pointer holds the image at its centre.
     const POINT centre{size.bmWidth / 2, size.bmHeight / 2};
-    if (!image || FAILED(helper.InitializeFromBitmap(image, centre, rect, data,
-                                                     GetSysColor(COLOR_WINDOW)))) {
+    if (!image ||
+        FAILED(helper.InitializeFromBitmap(image, centre, rect, data, GetSysColor(COLOR_WINDOW)))) {
       if (image) DeleteObject(image);
     }
     // Copy only: a drop on the desktop or a folder of the same drive must

@@ -51,8 +51,7 @@ class CStaticBox : public CSubclassedWindow {
   bool buttonDown() const { return buttonDown_; }
 
  protected:
-  bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam,
-                            LRESULT& result) override;
+  bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
  private:
   void OnLButtonDown();

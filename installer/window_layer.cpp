@@ -92,16 +92,12 @@ INT_PTR CDialogBase::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-      return static_cast<INT_PTR>(result);
-    default:
-      SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
-      return TRUE;
+    case WM_CTLCOLORSTATIC: return static_cast<INT_PTR>(result);
+    default: SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result); return TRUE;
   }
 }
 
-bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam,
-                         LRESULT& result) {
+bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   HWND child = nullptr;
   switch (message) {
     case WM_COMMAND:
@@ -111,9 +107,7 @@ bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-      child = reinterpret_cast<HWND>(lParam);
-      break;
+    case WM_CTLCOLORSTATIC: child = reinterpret_cast<HWND>(lParam); break;
     case WM_NOTIFY:
       child = lParam ? reinterpret_cast<const NMHDR*>(lParam)->hwndFrom : nullptr;
       break;
@@ -129,8 +123,7 @@ bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam
     case WM_MEASUREITEM:
       if (wParam) child = GetDlgItem(parent, static_cast<int>(wParam));
       break;
-    default:
-      return false;
+    default: return false;
   }
   if (!child || GetParent(child) != parent) return false;
   result = SendMessageW(child, kReflectBase + message, wParam, lParam);

@@ -48,8 +48,7 @@ class CDialogBase {
 
 // Sends a control's notification back to the control; false when the
 // message is not a notification or names no control.
-bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam,
-                         LRESULT& result);
+bool ReflectNotification(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
 class CSubclassedWindow {
  public:

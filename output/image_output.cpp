@@ -12,8 +12,8 @@
 #include <gdiplus.h>
 
 #include "core/file_name.h"
-#include "core/png_writer.h"
 #include "core/languages.h"
+#include "core/png_writer.h"
 #include "output/capture_path.h"
 #include "winutil/codepage.h"
 #include "winutil/scoped_win.h"
@@ -86,7 +86,8 @@ using GetSaveFileNameFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 
 // The common dialog is not on every system: looked up when first needed.
 GetSaveFileNameFn SaveFileDialog() {
-  static const auto fn = LookUpSystemFunction<GetSaveFileNameFn>(L"comdlg32.dll", "GetSaveFileNameW");
+  static const auto fn =
+      LookUpSystemFunction<GetSaveFileNameFn>(L"comdlg32.dll", "GetSaveFileNameW");
   return fn;
 }
 
@@ -141,7 +142,8 @@ bool PixelsOf(HBITMAP bitmap, BgrPixels* pixels, std::vector<uint8_t>* copy) {
     return true;
   }
   BITMAP info{};
-  if (!GetObject(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return false;
+  if (!GetObject(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0)
+    return false;
   BITMAPINFO rows{};
   rows.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   rows.bmiHeader.biWidth = info.bmWidth;
@@ -177,22 +179,26 @@ HRESULT WritePngFile(HBITMAP bitmap, const std::wstring& path) {
     pending.reserve(kWriteSize);
     auto flush = [&]() {
       DWORD done = 0;
-      const bool ok = pending.empty() ||
-                      (WriteFile(file.get(), pending.data(), static_cast<DWORD>(pending.size()), &done,
-                                 nullptr) &&
-                       done == pending.size());
+      const bool ok =
+          pending.empty() || (WriteFile(file.get(), pending.data(),
+                                        static_cast<DWORD>(pending.size()), &done, nullptr) &&
+                              done == pending.size());
       pending.clear();
       return ok;
     };
-    written = WritePng(pixels, [&](const uint8_t* data, size_t size) {
-      if (pending.size() + size > kWriteSize && !flush()) return false;
-      if (size >= kWriteSize) {
-        DWORD done = 0;
-        return WriteFile(file.get(), data, static_cast<DWORD>(size), &done, nullptr) && done == size;
-      }
-      pending.insert(pending.end(), data, data + size);
-      return true;
-    }) && flush();
+    written =
+        WritePng(pixels,
+                 [&](const uint8_t* data, size_t size) {
+                   if (pending.size() + size > kWriteSize && !flush()) return false;
+                   if (size >= kWriteSize) {
+                     DWORD done = 0;
+                     return WriteFile(file.get(), data, static_cast<DWORD>(size), &done, nullptr) &&
+                            done == size;
+                   }
+                   pending.insert(pending.end(), data, data + size);
+                   return true;
+                 }) &&
+        flush();
   }
   if (!written) DeleteFileW(path.c_str());
   return written ? S_OK : E_FAIL;
@@ -265,8 +271,8 @@ bool CopyImageToClipboard(HWND owner, HBITMAP bitmap) {
   // The copy comes first: without it the user's clipboard stays as it was.
   BITMAP info{};
   if (!bitmap || !GetObjectA(bitmap, sizeof info, &info)) return false;
-  ScopedBitmap copy(static_cast<HBITMAP>(
-      CopyImage(bitmap, IMAGE_BITMAP, info.bmWidth, info.bmHeight, 0)));
+  ScopedBitmap copy(
+      static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, info.bmWidth, info.bmHeight, 0)));
   if (!copy) return false;
   // Opened with an owner: after EmptyClipboard the clipboard belongs to
   // that window, and Windows refuses SetClipboardData to a clipboard that

@@ -135,10 +135,10 @@ bool RegisterOverlayClass() {
 
 bool CreateOverlayWindow() {
   if (!RegisterOverlayClass()) return false;
-  o.overlayWindow = CreateWindowExA(
-      WS_EX_TOPMOST, kOverlayClass, nullptr, WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-      o.screenRect.left, o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr, nullptr,
-      hostInstance, nullptr);
+  o.overlayWindow = CreateWindowExA(WS_EX_TOPMOST, kOverlayClass, nullptr,
+                                    WS_POPUP | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, o.screenRect.left,
+                                    o.screenRect.top, o.ScreenWidth(), o.ScreenHeight(), nullptr,
+                                    nullptr, hostInstance, nullptr);
   ForgetShownPicture();
   return o.overlayWindow != nullptr;
 }
@@ -172,14 +172,14 @@ void FitToBackground(HWND bar, HBITMAP background) {
 }
 
 bool CreateToolbarAndBars() {
-  o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR),
-                                       o.overlayWindow, ToolbarDialogProc, 0);
+  o.toolbarWindow = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(IDD_TOOLBAR), o.overlayWindow,
+                                       ToolbarDialogProc, 0);
   FitToBackground(o.toolbarWindow, o.toolbarBitmaps[0].get());
   const int bars[3] = {IDD_COLOUR_BAR, IDD_PEN_SIZE_BAR, IDD_TEXT_SIZE_BAR};
   const DLGPROC procs[3] = {ColourBarDialogProc, PenSizeBarDialogProc, TextSizeBarDialogProc};
   for (int i = 0; i < 3; ++i) {
-    o.optionBars[i] = CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(bars[i]),
-                                         o.overlayWindow, procs[i], 0);
+    o.optionBars[i] =
+        CreateDialogParamA(hostInstance, MAKEINTRESOURCEA(bars[i]), o.overlayWindow, procs[i], 0);
     FitToBackground(o.optionBars[i], o.toolbarBitmaps[i + 1].get());
   }
   return true;
@@ -220,13 +220,11 @@ UiScale OverlayScale() {
 }
 
 bool CreateTooltip() {
-  o.tooltipWindow = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr,
-                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, o.overlayWindow,
-                                    nullptr, hostInstance, nullptr);
+  o.tooltipWindow = CreateWindowExW(
+      0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, o.overlayWindow, nullptr, hostInstance, nullptr);
   if (!o.tooltipWindow) return true;
-  SetWindowPos(o.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0,
-               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  SetWindowPos(o.tooltipWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
   tool.uFlags = TTF_IDISHWND | TTF_TRACK | TTF_ABSOLUTE;
@@ -427,7 +425,8 @@ HBITMAP LoadArtwork(int pictureId) {
 // monitor of that point (the system keeps the menu on it).
 void ShowContextMenu(POINT pointer) {
   const POINT screenPoint = OntoMonitor(pointer);
-  EnableMenuItem(o.contextMenu.get(), kCmdRedo, MF_BYCOMMAND | (CanRedo() ? MF_ENABLED : MF_GRAYED));
+  EnableMenuItem(o.contextMenu.get(), kCmdRedo,
+                 MF_BYCOMMAND | (CanRedo() ? MF_ENABLED : MF_GRAYED));
   RunModalLoop([screenPoint] {
     TrackPopupMenu(o.contextMenu.get(), TPM_RIGHTBUTTON, screenPoint.x, screenPoint.y, 0,
                    o.overlayWindow, nullptr);

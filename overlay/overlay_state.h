@@ -43,7 +43,7 @@ enum OverlayCommand : UINT {
 // entry keeps what its annotation changed, so that undo puts back the
 // picture from before it pixel for pixel without a full copy per entry.
 struct SnapshotStack {
-  ScopedBitmap top;  // 24-bit bottom-up section of the region
+  ScopedBitmap top;                 // 24-bit bottom-up section of the region
   std::vector<PixelPatch> entries;  // oldest first
   // What undo took away, the last undone last: exchanged back by redo,
   // forgotten when a new annotation is made.

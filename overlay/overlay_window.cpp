@@ -12,8 +12,8 @@
 #include "overlay/colour_picker.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
-#include "winutil/window_state.h"
 #include "winutil/message_guard.h"
+#include "winutil/window_state.h"
 
 namespace kv {
 
@@ -243,8 +243,8 @@ void OnArrowKey(Arrow arrow, bool ctrl, bool shift) {
     return;
   }
   if (o.editMode || o.selectPhase != 2) return;
-  o.selection = RegionAfterArrow(o.selection, arrow, ctrl, shift, o.ScreenWidth(),
-                                 o.ScreenHeight());
+  o.selection =
+      RegionAfterArrow(o.selection, arrow, ctrl, shift, o.ScreenWidth(), o.ScreenHeight());
   PlaceToolbar();
   PaintOverlay();
 }
@@ -350,8 +350,8 @@ LRESULT DispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 LRESULT CALLBACK OverlayWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  return CatchAllocationFailure(
-      [&] { return DispatchOverlayMessage(hwnd, msg, wParam, lParam); }, LRESULT{0});
+  return CatchAllocationFailure([&] { return DispatchOverlayMessage(hwnd, msg, wParam, lParam); },
+                                LRESULT{0});
 }
 
 void OnOverlayKey(UINT key) {

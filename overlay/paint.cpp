@@ -207,8 +207,8 @@ void RenderOverlay(HDC back, Point pointer) {
     CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
                    visible.Height(), visible.left, visible.top);
     if (o.snapshotStack.top) {
-      CopyFromBitmap(back, o.snapshotStack.top.get(), visible.left, visible.top,
-                     visible.Width(), visible.Height(), 0, 0);
+      CopyFromBitmap(back, o.snapshotStack.top.get(), visible.left, visible.top, visible.Width(),
+                     visible.Height(), 0, 0);
     }
   }
   // Text of every kind (the tools' too) goes on a transparent background,

@@ -61,8 +61,9 @@ inline std::string DecodePng(const std::vector<uint8_t>& file, DecodedPng& png) 
   if (pos != file.size()) return "bytes after IEND";
   const bool indexed = png.colourType == 3;
   if (!indexed && !(png.colourType == 2 && png.bitDepth == 8)) return "colour type";
-  if (indexed && (png.paletteSize == 0 || png.paletteSize > 256 ||
-                  (png.bitDepth != 1 && png.bitDepth != 2 && png.bitDepth != 4 && png.bitDepth != 8))) {
+  if (indexed &&
+      (png.paletteSize == 0 || png.paletteSize > 256 ||
+       (png.bitDepth != 1 && png.bitDepth != 2 && png.bitDepth != 4 && png.bitDepth != 8))) {
     return "palette";
   }
   const int bitsPerPixel = indexed ? png.bitDepth : 24;

@@ -167,8 +167,7 @@ unsigned __stdcall UploadWorker(void*) {
   // given up before the event. Reported from here only when it cannot be
   // reached.
   auto* answer = new (std::nothrow) std::string(std::move(responseText));
-  if (answer &&
-      PostMessageA(reportWindow, WM_UPLOAD_DONE, 0, reinterpret_cast<LPARAM>(answer))) {
+  if (answer && PostMessageA(reportWindow, WM_UPLOAD_DONE, 0, reinterpret_cast<LPARAM>(answer))) {
     return 0;
   }
   ReportAndEnd(answer ? *answer : responseText);

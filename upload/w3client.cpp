@@ -75,8 +75,8 @@ std::unique_ptr<FileSource> OpenLocalFile(const std::string& path) {
 
 W3Client::~W3Client() = default;
 
-bool W3Client::Connect(const char* server, int32_t portNumber, const char* user,
-                       const char* pass, SchemeKind kind, const char* agent) {
+bool W3Client::Connect(const char* server, int32_t portNumber, const char* user, const char* pass,
+                       SchemeKind kind, const char* agent) {
   try {
     if (!server) throw "connect failed...";
     internetHandle = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
@@ -162,8 +162,7 @@ bool W3Client::RequestMultipartPost(const std::string& path, const char* referre
   DWORD left = static_cast<DWORD>(body.size());
   while (left > 0) {
     DWORD written = 0;
-    if (!InternetWriteFile(requestHandle, next, left, &written) || written == 0 ||
-        written > left) {
+    if (!InternetWriteFile(requestHandle, next, left, &written) || written == 0 || written > left) {
       throw "request failed";
     }
     next += written;
@@ -196,7 +195,8 @@ size_t W3Client::ReadResponse(char* buffer) {
     }
     DWORD count = 0;
     if (available > 0) {
-      const DWORD want = available < kResponsePiece ? available : static_cast<DWORD>(kResponsePiece);
+      const DWORD want =
+          available < kResponsePiece ? available : static_cast<DWORD>(kResponsePiece);
       if (!InternetReadFile(requestHandle, buffer, want, &count)) throw "response failed...";
     }
     if (count > 0) {
@@ -237,14 +237,11 @@ void CALLBACK W3Client::OnStatus(HINTERNET, DWORD_PTR context, DWORD status, voi
       client->ArmStep(kConnectTimeoutMs);
       break;
     case INTERNET_STATUS_SENDING_REQUEST:
-    case INTERNET_STATUS_REQUEST_SENT:
-      client->EndStep();
-      break;
+    case INTERNET_STATUS_REQUEST_SENT: client->EndStep(); break;
     case INTERNET_STATUS_RECEIVING_RESPONSE:  // also sent again while reading
       client->ArmStepIfIdle(kReceiveTimeoutMs + kWatchSlackMs);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

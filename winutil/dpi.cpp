@@ -35,7 +35,8 @@ int DpiAtPoint(POINT point) {
 
 int DpiOfWindow(HWND window) {
   using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-  static const auto getDpiForWindow = LookUpSystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
+  static const auto getDpiForWindow =
+      LookUpSystemFunction<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow");
   if (getDpiForWindow && window) {
     const UINT dpi = getDpiForWindow(window);
     if (dpi > 0) return static_cast<int>(dpi);

@@ -28,8 +28,8 @@ DwmGetWindowAttributeFn GetAttribute() {
 bool IsCloaked(HWND window) {
   DWORD cloaked = 0;
   const auto getAttribute = GetAttribute();
-  return getAttribute &&
-         SUCCEEDED(getAttribute(window, kDwmCloaked, &cloaked, sizeof cloaked)) && cloaked != 0;
+  return getAttribute && SUCCEEDED(getAttribute(window, kDwmCloaked, &cloaked, sizeof cloaked)) &&
+         cloaked != 0;
 }
 
 bool VisibleWindowRect(HWND window, RECT* rect) {

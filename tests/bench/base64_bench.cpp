@@ -53,7 +53,8 @@ void BM_FramedCaptureEvent(benchmark::State& state) {
   const std::string text = kv::Base64Encode(data.data(), data.size());
   const std::string path = "C:\\Users\\user\\AppData\\Local\\Temp\\KvCapture\\capture.png";
   for (auto _ : state) {
-    std::string frame = kv::FramedEvent("OnCaptureCompleted", path, text, false, kv::kMaxEventBytes);
+    std::string frame =
+        kv::FramedEvent("OnCaptureCompleted", path, text, false, kv::kMaxEventBytes);
     if (!CarriesText(state, frame)) break;
     benchmark::DoNotOptimize(frame.data());
   }
@@ -70,10 +71,10 @@ void BM_CaptureEventFromBytes(benchmark::State& state) {
   const char name[] = "OnCaptureCompleted";
   for (auto _ : state) {
     std::string frame =
-        state.range(0) ? kv::FramedBase64Event(name, path, data.data(), data.size(),
-                                               kv::kMaxEventBytes)
-                       : kv::FramedEvent(name, path, kv::Base64Encode(data.data(), data.size()),
-                                         false, kv::kMaxEventBytes);
+        state.range(0)
+            ? kv::FramedBase64Event(name, path, data.data(), data.size(), kv::kMaxEventBytes)
+            : kv::FramedEvent(name, path, kv::Base64Encode(data.data(), data.size()), false,
+                              kv::kMaxEventBytes);
     if (!CarriesText(state, frame)) break;
     benchmark::DoNotOptimize(frame.data());
   }

@@ -49,7 +49,8 @@ bool LoadPpm(const std::string& path, Picture& pic) {
   if (!(in >> magic >> pic.width >> pic.height >> maxValue) || magic != "P6") return false;
   in.get();
   std::vector<uint8_t> rgb(3 * static_cast<size_t>(pic.width) * pic.height);
-  if (!in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size()))) return false;
+  if (!in.read(reinterpret_cast<char*>(rgb.data()), static_cast<std::streamsize>(rgb.size())))
+    return false;
   pic.bgrx.resize(4 * static_cast<size_t>(pic.width) * pic.height);
   for (int y = 0; y < pic.height; ++y) {
     const uint8_t* s = rgb.data() + 3 * static_cast<size_t>(y) * pic.width;
@@ -95,9 +96,9 @@ void BM_EncodePng(benchmark::State& state, const std::string& name) {
   }
   const double pillow = PillowSizes()[name];
   if (pillow > 0) state.counters["vs_pillow"] = bytes / pillow;
-  state.counters["Mpixel/s"] = benchmark::Counter(
-      static_cast<double>(pic.width) * pic.height * state.iterations() / 1e6,
-      benchmark::Counter::kIsRate);
+  state.counters["Mpixel/s"] =
+      benchmark::Counter(static_cast<double>(pic.width) * pic.height * state.iterations() / 1e6,
+                         benchmark::Counter::kIsRate);
 }
 
 #ifdef KV_BENCH_ZLIB
@@ -135,9 +136,9 @@ void BM_ZlibDeflate(benchmark::State& state, const std::string& name, int level)
 }
 #endif
 
-const char* const kCorpus[] = {"web-1920x1080",  "editor-1920x1080", "dialog-1920x1080",
-                               "wallpaper-1920x1080", "web-3840x2160", "editor-3840x2160",
-                               "dialog-3840x2160", "wallpaper-3840x2160"};
+const char* const kCorpus[] = {"web-1920x1080",       "editor-1920x1080",   "dialog-1920x1080",
+                               "wallpaper-1920x1080", "web-3840x2160",      "editor-3840x2160",
+                               "dialog-3840x2160",    "wallpaper-3840x2160"};
 
 const int kRegistered = [] {
   for (const char* name : kCorpus) {

@@ -18,8 +18,8 @@ namespace {
 // Hands out `stream` in pieces whose sizes come from `sizes`.
 kv::ReadFn PieceReader(const std::string& stream, size_t* pos, FuzzedDataProvider* sizes) {
   return [&stream, pos, sizes](char* buffer, size_t want) -> size_t {
-    size_t n = std::min({want, stream.size() - *pos,
-                         sizes->ConsumeIntegralInRange<size_t>(1, 70000)});
+    size_t n =
+        std::min({want, stream.size() - *pos, sizes->ConsumeIntegralInRange<size_t>(1, 70000)});
     std::memcpy(buffer, stream.data() + *pos, n);
     *pos += n;
     return n;

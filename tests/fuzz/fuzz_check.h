@@ -5,13 +5,12 @@
 #include <cstdlib>
 #include <string>
 
-#define KV_CHECK(cond)                                                     \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
-      std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__,       \
-                   __LINE__, #cond);                                       \
-      std::abort();                                                        \
-    }                                                                      \
+#define KV_CHECK(cond)                                                                 \
+  do {                                                                                 \
+    if (!(cond)) {                                                                     \
+      std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #cond); \
+      std::abort();                                                                    \
+    }                                                                                  \
   } while (0)
 
 namespace kvfuzz {
@@ -25,11 +24,21 @@ inline bool IsValidUtf8(const std::string& s) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     size_t len;
     unsigned long cp;
-    if (c < 0x80) { ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; }
-    else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; }
-    else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; }
-    else return false;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    if ((c & 0xE0) == 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else
+      return false;
     if (i + len > s.size()) return false;
     for (size_t k = 1; k < len; ++k) {
       unsigned char t = static_cast<unsigned char>(s[i + k]);

@@ -111,8 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
   bool anyDelimiter = false;
   for (const auto& f : fields) {
-    if (!f.isFile) anyDelimiter |= holdsDelimiter(f.value);
-    else if (files.count(f.value)) anyDelimiter |= holdsDelimiter(files[f.value]);
+    if (!f.isFile)
+      anyDelimiter |= holdsDelimiter(f.value);
+    else if (files.count(f.value))
+      anyDelimiter |= holdsDelimiter(files[f.value]);
   }
   if (outcome == kv::BodyOutcome::kDelimiterInContent) {
     KV_CHECK(anyDelimiter);

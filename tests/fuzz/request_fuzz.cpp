@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   kv::RequestFields plain;
   KV_CHECK(kv::ParseRequestText(text, &plain) == outcome);
   if (outcome == kv::ParseOutcome::kParsed) {
-    for (const std::string* s : {&plain.command, &plain.postUrl, &plain.pageUrl, &plain.fileField,
-                                 &plain.fileName, &plain.postParams, &plain.tipInfo,
-                                 &plain.uiLanguage, &plain.winName}) {
+    for (const std::string* s :
+         {&plain.command, &plain.postUrl, &plain.pageUrl, &plain.fileField, &plain.fileName,
+          &plain.postParams, &plain.tipInfo, &plain.uiLanguage, &plain.winName}) {
       KV_CHECK(kv::SanitizeUtf8(*s) == *s && s->find('\0') == std::string::npos);
     }
   }

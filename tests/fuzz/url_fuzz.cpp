@@ -23,19 +23,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (kv::ParseUrl(postUrl, &parts)) {
     KV_CHECK(!parts.host.empty() && !parts.path.empty() && parts.path[0] == '/');
     KV_CHECK(parts.port >= 0 && parts.port <= 65535);
-    for (const std::string* s : {&parts.scheme, &parts.user, &parts.password, &parts.host,
-                                 &parts.path}) {
+    for (const std::string* s :
+         {&parts.scheme, &parts.user, &parts.password, &parts.host, &parts.path}) {
       KV_CHECK(s->size() <= kv::kMaxUrlComponent);
     }
     KV_CHECK(parts.host.find_first_of("/?#@") == std::string::npos);
     // Host and path are taken from the text; the path is the URL's tail
     // (after a "/" put before a query or fragment), or "/" alone.
     KV_CHECK(postUrl.find(parts.host) != std::string::npos);
-    const std::string tailText = parts.path[1] == '?' || parts.path[1] == '#'
-                                     ? parts.path.substr(1) : parts.path;
-    const bool tail = postUrl.size() >= tailText.size() &&
-                      postUrl.compare(postUrl.size() - tailText.size(), std::string::npos,
-                                      tailText) == 0;
+    const std::string tailText =
+        parts.path[1] == '?' || parts.path[1] == '#' ? parts.path.substr(1) : parts.path;
+    const bool tail =
+        postUrl.size() >= tailText.size() &&
+        postUrl.compare(postUrl.size() - tailText.size(), std::string::npos, tailText) == 0;
     KV_CHECK(tail || parts.path == "/");
     // The request target is printable ASCII without spaces, and each byte
     // of the path is itself or its %XX.

@@ -97,8 +97,8 @@ TEST(Base64, DecodeRefusesWhatTheEncoderNeverWrites) {
       "YQ=a",      // a character between the pad characters
       "YR==",      // bits set beside the padding
       "YWK=",
-      "YW Jj",     // a space
-      "YW-j",      // another alphabet
+      "YW Jj",  // a space
+      "YW-j",   // another alphabet
       "YWJj====",
   };
   for (const char* text : refused) {

@@ -15,13 +15,13 @@ TEST(CapturePiece, PiecesCoverTheFileAndStopAtItsEnd) {
     uint64_t offset, total, length;
   } cases[] = {
       {0, 3, 3},
-      {0, kMaxPieceBytes, kMaxPieceBytes},           // exactly one piece
-      {kMaxPieceBytes, kMaxPieceBytes, 0},           // and nothing after it
+      {0, kMaxPieceBytes, kMaxPieceBytes},  // exactly one piece
+      {kMaxPieceBytes, kMaxPieceBytes, 0},  // and nothing after it
       {0, kMaxPieceBytes + 1, kMaxPieceBytes},
-      {kMaxPieceBytes, kMaxPieceBytes + 1, 1},       // a last piece of one byte
+      {kMaxPieceBytes, kMaxPieceBytes + 1, 1},                      // a last piece of one byte
       {3 * kMaxPieceBytes, 2749172, 2749172 - 3 * kMaxPieceBytes},  // the last of four
-      {5, 3, 0},                                     // past the end
-      {0, 0, 0},                                     // an empty file
+      {5, 3, 0},                                                    // past the end
+      {0, 0, 0},                                                    // an empty file
       {4294967295ull, 4294967296ull, 1},
   };
   for (const auto& c : cases) {
@@ -51,8 +51,8 @@ TEST(CapturePiece, LargestPieceKeepsItsEventWithinTheLimit) {
   kv::FilePiece widest{4294967295ull, kMaxPieceBytes, UINT64_MAX};
   std::string bytes(kMaxPieceBytes, '\xFF');
   std::string text = kv::Base64Encode(bytes);
-  std::string event = kv::EventTextLimited("OnCaptureData", kv::PieceDescription(widest), text,
-                                           kv::kMaxEventBytes);
+  std::string event =
+      kv::EventTextLimited("OnCaptureData", kv::PieceDescription(widest), text, kv::kMaxEventBytes);
   EXPECT_EQ(event, kv::EventText("OnCaptureData", kv::PieceDescription(widest), text));
   EXPECT_GT(event.size(), kv::kMaxEventBytes - 16 * 1024);  // not needlessly small either
 }

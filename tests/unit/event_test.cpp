@@ -89,7 +89,8 @@ TEST(Event, LongArg1IsCutToFit) {
       // backslash.
       {"escape at the edge", std::string(room - 1, 'a') + "\"" + tail, "",
        std::string(room - 1, 'a')},
-      {"control bytes", std::string(limit, '\x01'), "", [&] {
+      {"control bytes", std::string(limit, '\x01'), "",
+       [&] {
          std::string s;
          for (size_t i = 0; i < room / 6; ++i) s += "\\u0001";
          return s;
@@ -125,12 +126,12 @@ TEST(Event, SizesKnownBeforeTheTextIsMade) {
         << n;
   }
   const std::string big = kv::Base64Encode(std::string(900000, 'x'));
-  EXPECT_FALSE(kv::EventFits("OnCaptureCompleted", path, kv::QuotedBase64Size(900000),
-                             kv::kMaxEventBytes));
+  EXPECT_FALSE(
+      kv::EventFits("OnCaptureCompleted", path, kv::QuotedBase64Size(900000), kv::kMaxEventBytes));
   // Withheld, the event is the one the size rule makes from the real text.
-  EXPECT_EQ(kv::FramedEvent("OnCaptureCompleted", path, "", true, kv::kMaxEventBytes),
-            kv::FrameMessage(kv::EventTextLimited("OnCaptureCompleted", path, big,
-                                                  kv::kMaxEventBytes)));
+  EXPECT_EQ(
+      kv::FramedEvent("OnCaptureCompleted", path, "", true, kv::kMaxEventBytes),
+      kv::FrameMessage(kv::EventTextLimited("OnCaptureCompleted", path, big, kv::kMaxEventBytes)));
   EXPECT_EQ(kv::FramedEvent("OnExit", "", "", false, kv::kMaxEventBytes),
             kv::FrameMessage(kv::EventText("OnExit", "", "")));
 }

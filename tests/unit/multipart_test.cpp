@@ -54,16 +54,15 @@ std::string Build(const std::vector<kv::PostField>& fields, MemoryFiles* files,
 kv::PostField Text(const std::string& name, const std::string& value) {
   return {name, value, value, false};
 }
-kv::PostField File(const std::string& name, const std::string& path,
-                   const std::string& announced) {
+kv::PostField File(const std::string& name, const std::string& path, const std::string& announced) {
   return {name, path, announced, true};
 }
 
 TEST(Multipart, TextPartTextAndLength) {
   EXPECT_EQ(kv::FormatTextPart("a", "1"),
             kDelim + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n");
-  for (auto [name, value] : {std::pair<std::string, std::string>{"", ""}, {"k", "x=y"},
-                             {"名前", "値\r\n\r\nmore"}}) {
+  for (auto [name, value] :
+       {std::pair<std::string, std::string>{"", ""}, {"k", "x=y"}, {"名前", "値\r\n\r\nmore"}}) {
     EXPECT_EQ(kv::FormatTextPart(name, value).size(), 81 + name.size() + value.size());
   }
 }
@@ -128,12 +127,11 @@ TEST(Multipart, BodyOfFieldsAndFile) {
   MemoryFiles files;
   std::string bytes("\x89PNG\r\n\x1a\n\0\0data\r\n", 16);
   files.files["C:\\k\\s.png"] = bytes;
-  std::string body =
-      Build({Text("a", "1"), Text("b", ""), File("UploadFile", "C:\\k\\s.png", "C:\\k\\s.png")},
-            &files);
+  std::string body = Build(
+      {Text("a", "1"), Text("b", ""), File("UploadFile", "C:\\k\\s.png", "C:\\k\\s.png")}, &files);
   std::string expected = kv::FormatTextPart("a", "1") + kv::FormatTextPart("b", "") +
-                         kv::FormatFilePartHeader("UploadFile", "C:\\k\\s.png") + bytes +
-                         "\r\n" + kDelim + "--\r\n";
+                         kv::FormatFilePartHeader("UploadFile", "C:\\k\\s.png") + bytes + "\r\n" +
+                         kDelim + "--\r\n";
   EXPECT_EQ(body, expected);
 }
 
@@ -198,8 +196,7 @@ TEST(Multipart, HugeFileIsRefusedBeforeAnyAllocation) {
   auto open = [](const std::string&) -> std::unique_ptr<kv::FileSource> {
     return std::make_unique<Huge>();
   };
-  EXPECT_EQ(kv::BuildMultipartBody({File("f", "p", "p")}, open, &body),
-            kv::BodyOutcome::kTooLarge);
+  EXPECT_EQ(kv::BuildMultipartBody({File("f", "p", "p")}, open, &body), kv::BodyOutcome::kTooLarge);
   EXPECT_TRUE(body.empty());
 }
 

@@ -20,10 +20,10 @@ TEST(CaptureFileNameTest, CompletesAndRefusesAsTheFolderRuleSays) {
   const NameCase cases[] = {
       {"VovoDodere.png", "VovoDodere.png"},
       {"shot", "shot.png"},
-      {"a.b", "a.b"},             // a dot anywhere keeps the name
-      {"shot.", "shot."},         // ending in a dot keeps its form
+      {"a.b", "a.b"},      // a dot anywhere keeps the name
+      {"shot.", "shot."},  // ending in a dot keeps its form
       {".hidden", ".hidden"},
-      {"..png", "..png"},         // not a ".." component: a file name
+      {"..png", "..png"},  // not a ".." component: a file name
       {"a..b.png", "a..b.png"},
       {"CONSOLE.png", "CONSOLE.png"},
       {"COM10.png", "COM10.png"},
@@ -112,9 +112,9 @@ TEST(SaveAsFilterTest, InitialIndexFollowsTheLastFourCharacters) {
     const char* name;
     unsigned index;
   } cases[] = {
-      {"VovoDodere.png", 1}, {"shot.JPG", 2}, {"x.Bmp", 3},  {"picture.GIF", 4},
+      {"VovoDodere.png", 1}, {"shot.JPG", 2}, {"x.Bmp", 3},     {"picture.GIF", 4},
       {"a.jpeg", 0},         {".png", 0},     {"x.png.txt", 0}, {"", 0},
-      {"shot", 0},           {"xpng", 0},     {"a.tif", 0},  {"ab.gif ", 0},
+      {"shot", 0},           {"xpng", 0},     {"a.tif", 0},     {"ab.gif ", 0},
   };
   for (const auto& c : cases) EXPECT_EQ(SaveAsFilterIndex(c.name), c.index) << c.name;
 }
@@ -123,7 +123,10 @@ TEST(CutToFitTest, NeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(CutToFit("abcdef", 4), "abcd");
   EXPECT_EQ(CutToFit("abc", 4), "abc");
   EXPECT_EQ(CutToFit("a\x95\x5C", 2, DoubleByteLead), "a");
-  EXPECT_EQ(CutToFit("a\x95\x5C" "b", 3, DoubleByteLead), "a\x95\x5C");
+  EXPECT_EQ(CutToFit("a\x95\x5C"
+                     "b",
+                     3, DoubleByteLead),
+            "a\x95\x5C");
   EXPECT_EQ(CutToFit("a\x95\x5C", 2), "a\x95");
 }
 

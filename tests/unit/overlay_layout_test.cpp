@@ -60,11 +60,9 @@ TEST(OverlayLayout, SizeLabelStandsOnTheRegionOrAtTheScreenTop) {
     int top;
     Rect label;
   } cases[] = {
-      {100, {30, 82, 130, 100}},
-      {19, {30, 1, 130, 19}},
+      {100, {30, 82, 130, 100}}, {19, {30, 1, 130, 19}},
       {18, {30, 0, 130, 18}},  // T - 18 is not above 0
-      {5, {30, 0, 130, 18}},
-      {0, {30, 0, 130, 18}},
+      {5, {30, 0, 130, 18}},     {0, {30, 0, 130, 18}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.top);
@@ -160,7 +158,7 @@ TEST(OverlayLayout, DenserScreensScaleTheLayoutAndPickTheNearestArtwork) {
     int dpi;
     int art;
     int zoom;
-  } cases[] = {{96, 100, 4}, {110, 100, 5}, {120, 100, 5}, {121, 150, 5}, {144, 150, 6},
+  } cases[] = {{96, 100, 4},  {110, 100, 5}, {120, 100, 5}, {121, 150, 5}, {144, 150, 6},
                {168, 150, 7}, {169, 200, 7}, {192, 200, 8}, {288, 200, 12}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dpi);

@@ -27,7 +27,7 @@ Point Centre(const Rect& r) { return {(r.left + r.right) / 2, (r.top + r.bottom)
 TEST(OverlaySelection, HandleSquaresSitOnCornersAndEdgeMiddles) {
   const Rect r{100, 50, 301, 151};  // odd sums: the middles truncate
   const auto h = kv::ComputeHandleRects(r);
-  const Point expected[9] = {{}, {98, 48}, {198, 48}, {298, 48}, {98, 98},
+  const Point expected[9] = {{},        {98, 48},  {198, 48},  {298, 48}, {98, 98},
                              {298, 98}, {98, 148}, {198, 148}, {298, 148}};
   for (int i = 1; i <= 8; ++i) {
     SCOPED_TRACE(i);
@@ -97,8 +97,14 @@ TEST(OverlaySelection, ResizeByEachHandleFollowsThePointerWithoutClamping) {
   const int dx = 10, dy = 20;
   const Rect expected[9] = {
       {},
-      {110, 120, 300, 200}, {100, 120, 300, 200}, {100, 120, 310, 200}, {110, 100, 300, 200},
-      {100, 100, 310, 200}, {110, 100, 300, 220}, {100, 100, 300, 220}, {100, 100, 310, 220},
+      {110, 120, 300, 200},
+      {100, 120, 300, 200},
+      {100, 120, 310, 200},
+      {110, 100, 300, 200},
+      {100, 100, 310, 200},
+      {110, 100, 300, 220},
+      {100, 100, 300, 220},
+      {100, 100, 310, 220},
   };
   for (int handle = 1; handle <= 8; ++handle) {
     SCOPED_TRACE(handle);
@@ -185,12 +191,11 @@ TEST(OverlaySelection, CursorsOverAFixedRegion) {
     int cursor;
     bool selectCursor;
   } cases[] = {
-      {{200, 150}, 0, false},   // inside: move
-      {{101, 101}, 0, false},   // inner part of handle 1: the move cursor wins
-      {{98, 98}, 1, false},     // outer part of handle 1
-      {{200, 98}, 2, false},
-      {{301, 201}, 8, false},
-      {{500, 500}, -1, true},   // outside: the selection cursor
+      {{200, 150}, 0, false},  // inside: move
+      {{101, 101}, 0, false},  // inner part of handle 1: the move cursor wins
+      {{98, 98}, 1, false},    // outer part of handle 1
+      {{200, 98}, 2, false},  {{301, 201}, 8, false},
+      {{500, 500}, -1, true},  // outside: the selection cursor
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y);
@@ -207,9 +212,9 @@ TEST(OverlaySelection, StrokeEndsAreClampedIntoTheRegion) {
   struct Case {
     Point in, out;
   } cases[] = {
-      {{150, 150}, {150, 150}}, {{50, 150}, {100, 150}}, {{350, 150}, {299, 150}},
+      {{150, 150}, {150, 150}}, {{50, 150}, {100, 150}},  {{350, 150}, {299, 150}},
       {{300, 150}, {300, 150}},  // the right edge itself stays
-      {{150, 20}, {150, 100}},   {{150, 250}, {150, 199}}, {{0, 999}, {100, 199}},
+      {{150, 20}, {150, 100}},  {{150, 250}, {150, 199}}, {{0, 999}, {100, 199}},
   };
   for (const Case& c : cases) EXPECT_EQ(kv::ClampToRegion(r, c.in), c.out);
 }

@@ -4,7 +4,8 @@
 
 namespace {
 
-kv::RequestFields Parse(const std::string& text, kv::ParseOutcome expected = kv::ParseOutcome::kParsed) {
+kv::RequestFields Parse(const std::string& text,
+                        kv::ParseOutcome expected = kv::ParseOutcome::kParsed) {
   kv::RequestFields f;
   EXPECT_EQ(kv::ParseRequestText(text, &f), expected) << text;
   return f;

@@ -18,7 +18,8 @@ TEST(SelfCheckManifest, EachProblemIsFoundFirstInOrder) {
     ManifestProblem problem;
   };
   const Case cases[] = {
-      {"\xEF\xBB\xBF// written by hand\n{\"name\":\"com.kvcapture.host\",\"path\":\"KvCaptureExt.exe\","
+      {"\xEF\xBB\xBF// written by "
+       "hand\n{\"name\":\"com.kvcapture.host\",\"path\":\"KvCaptureExt.exe\","
        "\"type\":\"stdio\",\"allowed_origins\":[\"chrome-extension://x/\","
        "\"chrome-extension://abcdefghijklmnopabcdefghijklmnop/\"]}",
        ManifestProblem::kNone},
@@ -39,14 +40,16 @@ TEST(SelfCheckManifest, EachProblemIsFoundFirstInOrder) {
   for (const Case& c : cases) {
     EXPECT_EQ(CheckHostManifest(c.text, kName, kId).problem, c.problem) << c.text;
   }
-  ManifestVerdict wrong = CheckHostManifest("{\"name\":\"x\",\"path\":\"C:\\\\k.exe\"}", kName, kId);
+  ManifestVerdict wrong =
+      CheckHostManifest("{\"name\":\"x\",\"path\":\"C:\\\\k.exe\"}", kName, kId);
   EXPECT_EQ(wrong.name, "x");
   EXPECT_EQ(wrong.path, "C:\\k.exe");
 }
 
 TEST(SelfCheckManifest, ProgramIsFoundAsTheBrowserFindsIt) {
   const std::string manifest = "C:\\Kv Capture\\com.kvcapture.host.json";
-  EXPECT_EQ(ResolveManifestProgram(manifest, "KvCaptureExt.exe"), "C:\\Kv Capture\\KvCaptureExt.exe");
+  EXPECT_EQ(ResolveManifestProgram(manifest, "KvCaptureExt.exe"),
+            "C:\\Kv Capture\\KvCaptureExt.exe");
   EXPECT_EQ(ResolveManifestProgram(manifest, "bin/KvCaptureExt.exe"),
             "C:\\Kv Capture\\bin\\KvCaptureExt.exe");
   EXPECT_EQ(ResolveManifestProgram(manifest, "D:/kv/KvCaptureExt.exe"), "D:\\kv\\KvCaptureExt.exe");
@@ -59,7 +62,8 @@ TEST(SelfCheckAnswer, OneFramedEventIsAnAnswer) {
   EXPECT_EQ(JudgeHostAnswer("KvCa"), HostAnswer::kGarbled);  // text where a length belongs
   EXPECT_EQ(JudgeHostAnswer(FrameMessage("{\"EventName\":\"OnExit\"}").substr(0, 10)),
             HostAnswer::kGarbled);
-  EXPECT_EQ(JudgeHostAnswer(FrameMessage("{\"EventName\":\"OnExit\"}") + "x"), HostAnswer::kGarbled);
+  EXPECT_EQ(JudgeHostAnswer(FrameMessage("{\"EventName\":\"OnExit\"}") + "x"),
+            HostAnswer::kGarbled);
   EXPECT_EQ(JudgeHostAnswer(FrameMessage("{\"arg1\":\"\"}")), HostAnswer::kGarbled);
 }
 
@@ -128,9 +132,9 @@ TEST(HostCommandLine, ModesAndTheCallersWindow) {
   EXPECT_EQ(chrome.parentWindow, 1378u);
   EXPECT_EQ(ParseHostCommandLine({"x", "--parent-window=18446744073709551615"}).parentWindow,
             UINT64_MAX);
-  for (const char* bad : {"--parent-window=", "--parent-window=-5", "--parent-window= 5",
-                          "--parent-window=0x10", "--parent-window=18446744073709551616",
-                          "--parent-window=12a"}) {
+  for (const char* bad :
+       {"--parent-window=", "--parent-window=-5", "--parent-window= 5", "--parent-window=0x10",
+        "--parent-window=18446744073709551616", "--parent-window=12a"}) {
     EXPECT_EQ(ParseHostCommandLine({"chrome-extension://abc/", bad}).parentWindow, 0u) << bad;
   }
 }

@@ -111,7 +111,8 @@ TEST(Url, RequestTargetEncodesWhatTheRequestLineCannotCarry) {
   EXPECT_EQ(kv::RequestTarget("/up/load.php?x=1&y=%41#f"), "/up/load.php?x=1&y=%41#f");
   EXPECT_EQ(kv::RequestTarget("/\xe4\xb8\x8a\xe4\xbc\xa0?n=caf\xc3\xa9"),
             "/%E4%B8%8A%E4%BC%A0?n=caf%C3%A9");
-  EXPECT_EQ(kv::RequestTarget(std::string("/a b\r\nX: 1\t\x7f\0", 13)), "/a%20b%0D%0AX:%201%09%7F%00");
+  EXPECT_EQ(kv::RequestTarget(std::string("/a b\r\nX: 1\t\x7f\0", 13)),
+            "/a%20b%0D%0AX:%201%09%7F%00");
 }
 
 }  // namespace

@@ -12,10 +12,14 @@ TEST(Utf8, SanitizeKeepsValidAndReplacesInvalid) {
       {"plain", "plain"},
       {"截图", "截图"},
       {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-      {"a\xFF" "b", "a" + R + "b"},
+      {"a\xFF"
+       "b",
+       "a" + R + "b"},
       {"\xC3", R},
       {"\xE6\x88", R},
-      {"\xE6\x88" "x", R + "x"},
+      {"\xE6\x88"
+       "x",
+       R + "x"},
       {"\xC0\xAF", R + R},
       {"\xED\xA0\x80", R + R + R},
       {"\xF5\x80", R + R},

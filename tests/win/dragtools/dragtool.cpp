@@ -229,8 +229,8 @@ BOOL CALLBACK AddControl(HWND child, LPARAM out) {
   RECT r{};
   GetWindowRect(child, &r);
   if (json->back() != '{') *json += ',';
-  *json += "\"" + std::to_string(GetDlgCtrlID(child)) + "\":{\"text\":" +
-           JsonString(WindowTextUtf8(child)) + ",\"rect\":" + RectJson(r) +
+  *json += "\"" + std::to_string(GetDlgCtrlID(child)) +
+           "\":{\"text\":" + JsonString(WindowTextUtf8(child)) + ",\"rect\":" + RectJson(r) +
            ",\"style\":" + std::to_string(GetWindowLongW(child, GWL_STYLE)) + "}";
   return TRUE;
 }

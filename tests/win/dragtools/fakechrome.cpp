@@ -65,14 +65,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       if (address) SetFocus(address);
       return 0;
     case WM_TIMER:
-    case WM_CLOSE:
-      DestroyWindow(hwnd);
-      return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
-    default:
-      return DefWindowProcW(hwnd, message, wParam, lParam);
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: return DefWindowProcW(hwnd, message, wParam, lParam);
   }
 }
 
@@ -81,10 +76,12 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   char module[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, module, MAX_PATH);
-  const std::string folder = std::string(module).substr(0, std::string(module).find_last_of('\\') + 1);
+  const std::string folder =
+      std::string(module).substr(0, std::string(module).find_last_of('\\') + 1);
   recordPath = folder + "chrome-record.txt";
   Record("start show=" + std::to_string(show) + " args=" + ArgumentsOf(GetCommandLineW()));
-  const bool stayBehind = GetFileAttributesA((folder + "stay-behind").c_str()) != INVALID_FILE_ATTRIBUTES;
+  const bool stayBehind =
+      GetFileAttributesA((folder + "stay-behind").c_str()) != INVALID_FILE_ATTRIBUTES;
 
   WNDCLASSW wc{};
   wc.lpfnWndProc = FrameProc;
@@ -93,9 +90,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = L"KvFakeChrome";
   RegisterClassW(&wc);
-  HWND frame = CreateWindowW(wc.lpszClassName, L"Stand-in Chrome", WS_OVERLAPPEDWINDOW,
-                             CW_USEDEFAULT, CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance,
-                             nullptr);
+  HWND frame =
+      CreateWindowW(wc.lpszClassName, L"Stand-in Chrome", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                    CW_USEDEFAULT, 800, 600, nullptr, nullptr, instance, nullptr);
   address = CreateWindowW(L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | ES_AUTOHSCROLL, 8, 8,
                           400, 24, frame, nullptr, instance, nullptr);
   editProc = reinterpret_cast<WNDPROC>(

@@ -171,7 +171,7 @@ TEST_F(DataObjectTest, StreamsAndReleaseObjectsAreSharedNotCopied) {
   m.pstm = stream;
   ASSERT_EQ(S_OK, data->SetData(&f, &m, FALSE));  // one more reference
   STGMEDIUM got{};
-  ASSERT_EQ(S_OK, data->GetData(&f, &got));       // and another
+  ASSERT_EQ(S_OK, data->GetData(&f, &got));  // and another
   EXPECT_EQ(stream, got.pstm);
   ReleaseStgMedium(&got);
   EXPECT_EQ(0u, data->Release());  // drops the stored one
@@ -182,8 +182,8 @@ TEST_F(DataObjectTest, StreamsAndReleaseObjectsAreSharedNotCopied) {
 TEST_F(DataObjectTest, EnumeratesTheStoredFormatsInOrder) {
   StorePackageFormats();
   StoreText(RegisterClipboardFormatW(L"DragImageBits"), "shell data");  // any format is taken
-  std::vector<CLIPFORMAT> expected = {CF_BITMAP, CF_HDROP,
-                                      static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"DragImageBits"))};
+  std::vector<CLIPFORMAT> expected = {
+      CF_BITMAP, CF_HDROP, static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"DragImageBits"))};
   EXPECT_EQ(expected, Enumerated());
 }
 
@@ -213,8 +213,8 @@ TEST_F(DataObjectTest, TargetDevicesAreDeepCopiesOwnedByTheReceiver) {
 class EnumFormatEtcTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    list = new CEnumFormatEtc({Fmt(CF_TEXT, TYMED_HGLOBAL), Fmt(CF_BITMAP, TYMED_GDI),
-                               Fmt(CF_HDROP, TYMED_HGLOBAL)});
+    list = new CEnumFormatEtc(
+        {Fmt(CF_TEXT, TYMED_HGLOBAL), Fmt(CF_BITMAP, TYMED_GDI), Fmt(CF_HDROP, TYMED_HGLOBAL)});
     list->AddRef();
   }
   void TearDown() override {
@@ -236,8 +236,8 @@ TEST_F(EnumFormatEtcTest, NextEdgeCases) {
   fetched = 99;
   EXPECT_EQ(S_FALSE, list->Next(1, nullptr, &fetched));
   EXPECT_EQ(0u, fetched);
-  EXPECT_EQ(S_FALSE, list->Next(2, out, nullptr));  // more than one needs a count
-  EXPECT_EQ(CF_TEXT, NextFormat());                 // nothing was consumed above
+  EXPECT_EQ(S_FALSE, list->Next(2, out, nullptr));   // more than one needs a count
+  EXPECT_EQ(CF_TEXT, NextFormat());                  // nothing was consumed above
   EXPECT_EQ(S_FALSE, list->Next(5, out, &fetched));  // fewer than asked
   EXPECT_EQ(2u, fetched);
   EXPECT_EQ(CF_BITMAP, out[0].cfFormat);
@@ -257,9 +257,12 @@ TEST_F(EnumFormatEtcTest, SkipStopsShortOfTheEnd) {
     HRESULT expected;
     CLIPFORMAT next;
   } cases[] = {
-      {0, 0, S_OK, CF_TEXT},        {0, 1, S_OK, CF_BITMAP},
-      {0, 2, S_OK, CF_HDROP},       {0, 3, S_FALSE, CF_TEXT},  // reaching the end: index stays
-      {1, 2, S_FALSE, CF_BITMAP},   {2, 5, S_FALSE, CF_HDROP},
+      {0, 0, S_OK, CF_TEXT},
+      {0, 1, S_OK, CF_BITMAP},
+      {0, 2, S_OK, CF_HDROP},
+      {0, 3, S_FALSE, CF_TEXT},  // reaching the end: index stays
+      {1, 2, S_FALSE, CF_BITMAP},
+      {2, 5, S_FALSE, CF_HDROP},
       {1, 0xFFFFFFFFu, S_FALSE, CF_BITMAP},  // no wrap-around
   };
   for (const Case& c : cases) {
@@ -329,9 +332,12 @@ TEST(DropSource, EscapeCancelsAButtonGoesOnReleaseDrops) {
     DWORD keys;
     HRESULT expected;
   } cases[] = {
-      {TRUE, MK_LBUTTON, DRAGDROP_S_CANCEL}, {TRUE, 0, DRAGDROP_S_CANCEL},
-      {FALSE, MK_LBUTTON, S_OK},             {FALSE, MK_RBUTTON, S_OK},
-      {FALSE, MK_LBUTTON | MK_SHIFT, S_OK},  {FALSE, 0, DRAGDROP_S_DROP},
+      {TRUE, MK_LBUTTON, DRAGDROP_S_CANCEL},
+      {TRUE, 0, DRAGDROP_S_CANCEL},
+      {FALSE, MK_LBUTTON, S_OK},
+      {FALSE, MK_RBUTTON, S_OK},
+      {FALSE, MK_LBUTTON | MK_SHIFT, S_OK},
+      {FALSE, 0, DRAGDROP_S_DROP},
       {FALSE, MK_SHIFT | MK_CONTROL, DRAGDROP_S_DROP},
   };
   for (const Case& c : cases)

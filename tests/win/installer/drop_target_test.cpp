@@ -175,8 +175,9 @@ TEST_F(DropTargetTest, InvalidArguments) {
 class PictureDropTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    picture = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP | SS_CENTERIMAGE |
-                              SS_REALSIZEIMAGE, 0, 0, 400, 130, nullptr, nullptr, nullptr, nullptr);
+    picture =
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE,
+                        0, 0, 400, 130, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, picture);
     original = CreateBitmap(10, 10, 1, 32, nullptr);
     SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(original));

@@ -88,9 +88,9 @@ class MainDialogTest : public ::testing::Test {
     Look look;
     HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ before = GetCurrentObject(dc, OBJ_FONT);
-    look.brush = reinterpret_cast<HBRUSH>(SendMessageW(
-        hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-        reinterpret_cast<LPARAM>(dialog.Item(id))));
+    look.brush =
+        reinterpret_cast<HBRUSH>(SendMessageW(hwnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                              reinterpret_cast<LPARAM>(dialog.Item(id))));
     GetObjectW(GetCurrentObject(dc, OBJ_FONT), sizeof look.font, &look.font);
     look.colour = GetTextColor(dc);
     SelectObject(dc, before);
@@ -131,7 +131,8 @@ TEST_F(MainDialogTest, InitialisationShowsEverythingAndLaunchesTheBrowserOnce) {
   // The picture is registered as a drop target, once.
   ASSERT_NE(nullptr, dialog.pictureBox().dropTarget());
   EXPECT_EQ(1, LiveObjects<CStaticDropTarget>::Count());
-  EXPECT_EQ(DRAGDROP_E_ALREADYREGISTERED, RegisterDragDrop(picture, dialog.pictureBox().dropTarget()));
+  EXPECT_EQ(DRAGDROP_E_ALREADYREGISTERED,
+            RegisterDragDrop(picture, dialog.pictureBox().dropTarget()));
 }
 
 TEST_F(MainDialogTest, CentredInTheWorkArea) {
@@ -237,7 +238,8 @@ TEST_F(MainDialogTest, MovingToAMonitorOfAnotherDpiScalesTheDialogAndItsArtwork)
   // Twice and back: the layout comes from the first one, without drift.
   for (UINT factor : {2u, 1u}) {
     const UINT newDpi = dpi * factor;
-    RECT suggested{10, 20, 10 + 540 * static_cast<LONG>(factor), 20 + 400 * static_cast<LONG>(factor)};
+    RECT suggested{10, 20, 10 + 540 * static_cast<LONG>(factor),
+                   20 + 400 * static_cast<LONG>(factor)};
     SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi),
                  reinterpret_cast<LPARAM>(&suggested));
     RECT now{};
@@ -255,14 +257,13 @@ TEST_F(MainDialogTest, MovingToAMonitorOfAnotherDpiScalesTheDialogAndItsArtwork)
     EXPECT_EQ(128 * static_cast<LONG>(factor), art.bmHeight);
     // The caption's icon is loaded anew at the size of the new DPI.
     ICONINFO icon{};
-    ASSERT_TRUE(GetIconInfo(
-        reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)), &icon));
+    ASSERT_TRUE(
+        GetIconInfo(reinterpret_cast<HICON>(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0)), &icon));
     BITMAP mask{};
     GetObjectW(icon.hbmMask, sizeof mask, &mask);
     DeleteObject(icon.hbmMask);
     if (icon.hbmColor) DeleteObject(icon.hbmColor);
-    EXPECT_EQ(MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(factor), 1),
-              mask.bmWidth);
+    EXPECT_EQ(MulDiv(GetSystemMetrics(SM_CXSMICON), static_cast<int>(factor), 1), mask.bmWidth);
   }
 }
 
@@ -307,8 +308,8 @@ TEST(RegistrationFailure, TheDialogStaysUsableButNeitherTopmostNorLaunching) {
 class PictureBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 200, nullptr, nullptr,
-                             nullptr, nullptr);
+    parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 200, nullptr, nullptr, nullptr,
+                             nullptr);
     control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_NOTIFY, 0, 0, 400, 130, parent,
                               nullptr, nullptr, nullptr);
     ASSERT_TRUE(box.Subclass(control));

@@ -25,7 +25,8 @@ double Ms(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
     QueryPerformanceFrequency(&f);
     return f;
   }();
-  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) /
+         static_cast<double>(frequency.QuadPart);
 }
 
 }  // namespace
@@ -53,8 +54,8 @@ int main(int argc, char** argv) {
     QueryPerformanceCounter(&t4);
     WIN32_FILE_ATTRIBUTE_DATA attrs{};
     GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &attrs);
-    std::fprintf(stderr, "%.3f %.3f %.3f %.3f %lu %d %d %zu\n", Ms(t0, t1), Ms(t1, t2),
-                 Ms(t2, t3), Ms(t3, t4), attrs.nFileSizeLow, w, h, frame.size());
+    std::fprintf(stderr, "%.3f %.3f %.3f %.3f %lu %d %d %zu\n", Ms(t0, t1), Ms(t1, t2), Ms(t2, t3),
+                 Ms(t3, t4), attrs.nFileSizeLow, w, h, frame.size());
   }
   return 0;
 }

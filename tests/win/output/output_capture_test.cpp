@@ -13,8 +13,8 @@
 #include "host/capture_commands.h"
 #include "host/host.h"
 #include "output/capture_path.h"
-#include "overlay/screen_copy.h"
 #include "output_test_support.h"
+#include "overlay/screen_copy.h"
 #include "winutil/scoped_win.h"
 
 namespace kv {
@@ -47,8 +47,9 @@ void Draw(HWND hwnd, HDC dc) {
 LRESULT CALLBACK PatternProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_NCCREATE:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+      SetWindowLongPtrA(
+          hwnd, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
       return TRUE;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
@@ -95,7 +96,8 @@ void Pump(DWORD ms) {
 class CaptureFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    notify_ = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    notify_ =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     backgroundWindow = notify_;
     captureRequest = CaptureRequest();
   }
@@ -168,7 +170,8 @@ TEST_F(WindowCaptureTest, NoWindowWritesNothingAndStillReports) {
   std::string path = TemporaryCapturePath("gone.png");
   CreateDirectoryA(CaptureFolder().c_str(), nullptr);
   kvtest::WriteFileBytes(path, "earlier");
-  HWND destroyed = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HWND destroyed =
+      CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   DestroyWindow(destroyed);
   for (HWND target : {static_cast<HWND>(nullptr), destroyed}) {
     captureRequest.targetWindow = target;
@@ -216,8 +219,12 @@ TEST_F(RectCaptureTest, CopiesTheScreenPixels) {
 TEST_F(RectCaptureTest, EmptyOrAbsurdRectangleWritesNothingButReports) {
   const struct {
     int x, y, w, h;
-  } cases[] = {{0, 0, 0, 10}, {0, 0, 10, 0}, {0, 0, -5, 10}, {0, 0, 10, -1},
-               {0, 0, 0x7FFFFFFF, 0x7FFFFFFF}, {0, 0, 100000, 100000}};
+  } cases[] = {{0, 0, 0, 10},
+               {0, 0, 10, 0},
+               {0, 0, -5, 10},
+               {0, 0, 10, -1},
+               {0, 0, 0x7FFFFFFF, 0x7FFFFFFF},
+               {0, 0, 100000, 100000}};
   std::string path = TemporaryCapturePath("empty.png");
   for (const auto& c : cases) {
     CreateDirectoryA(CaptureFolder().c_str(), nullptr);
@@ -257,7 +264,8 @@ TEST(ScreenCopyTest, DimBitmapDarkensEveryChannel) {
   for (int i = 0; i < 4; ++i) {
     COLORREF got = GetPixel(mem.get(), i, 0);
     auto isNear = [](int got, int c) { return std::abs(got - c * 155 / 255) <= 1; };
-    EXPECT_TRUE(isNear(GetRValue(got), GetRValue(colors[i])) && isNear(GetGValue(got), GetGValue(colors[i])) &&
+    EXPECT_TRUE(isNear(GetRValue(got), GetRValue(colors[i])) &&
+                isNear(GetGValue(got), GetGValue(colors[i])) &&
                 isNear(GetBValue(got), GetBValue(colors[i])))
         << i << ": " << std::hex << got;
   }

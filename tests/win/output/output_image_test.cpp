@@ -51,8 +51,10 @@ TEST(EncodeImageFileTest, FormatFollowsTheExtension) {
     if (c.magic == "GIF8") {
       // The platform's GIF decoder is not to be relied on: read the header.
       ASSERT_GE(bytes.size(), 10u);
-      EXPECT_EQ(static_cast<unsigned char>(bytes[6]) | static_cast<unsigned char>(bytes[7]) << 8, 40);
-      EXPECT_EQ(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8, 30);
+      EXPECT_EQ(static_cast<unsigned char>(bytes[6]) | static_cast<unsigned char>(bytes[7]) << 8,
+                40);
+      EXPECT_EQ(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8,
+                30);
     } else {
       kvtest::Decoded d = DecodeImageFile(path);
       EXPECT_TRUE(d.ok && d.width == 40 && d.height == 30) << c.name;
@@ -82,8 +84,12 @@ TEST(EncodeImageFileTest, UnwritablePathFails) {
 }
 
 // The colour type byte of a PNG's header chunk: 2 is RGB, 6 RGB with alpha.
-int PngColorType(const std::string& png) { return png.size() > 25 ? static_cast<unsigned char>(png[25]) : -1; }
-int PngBitDepth(const std::string& png) { return png.size() > 24 ? static_cast<unsigned char>(png[24]) : -1; }
+int PngColorType(const std::string& png) {
+  return png.size() > 25 ? static_cast<unsigned char>(png[25]) : -1;
+}
+int PngBitDepth(const std::string& png) {
+  return png.size() > 24 ? static_cast<unsigned char>(png[24]) : -1;
+}
 
 TEST(EncodeImageFileTest, TwentyFourBitSectionGivesRgbPngWithTheSamePixels) {
   ScratchTemp temp;
@@ -166,8 +172,8 @@ TEST(CaptureFolderTest, FailedSaveLeavesNoEarlierFileBehind) {
 // A window of this thread to own the clipboard, as the host's background
 // window does.
 HWND ClipboardOwner() {
-  static HWND owner = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      nullptr, nullptr);
+  static HWND owner =
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   return owner;
 }
 
@@ -190,7 +196,8 @@ TEST(ClipboardTest, CopySurvivesTheSourceAndKeepsSizeAndPixels) {
   ScopedMemDC mem(CreateCompatibleDC(screen.get()));
   ScopedSelect sel(mem.get(), held);
   for (POINT p : {POINT{0, 0}, POINT{36, 0}, POINT{0, 22}, POINT{36, 22}, POINT{17, 11}}) {
-    EXPECT_EQ(GetPixel(mem.get(), p.x, p.y), kvtest::PatternColor(p.x, p.y, 19)) << p.x << "," << p.y;
+    EXPECT_EQ(GetPixel(mem.get(), p.x, p.y), kvtest::PatternColor(p.x, p.y, 19))
+        << p.x << "," << p.y;
   }
 }
 
@@ -258,8 +265,8 @@ TEST(ClipboardTest, NoPictureLeavesTheUsersClipboardAlone) {
 // and confirms, or cancels.
 struct DialogScript {
   std::string title;
-  int selectFilter = -1;   // 0-based, -1: leave it
-  std::string typedPath;   // empty: cancel
+  int selectFilter = -1;  // 0-based, -1: leave it
+  std::string typedPath;  // empty: cancel
   std::atomic<int> seenFilter{-2};
   std::atomic<bool> seenTitle{false};
 };

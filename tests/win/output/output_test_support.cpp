@@ -157,7 +157,8 @@ Decoded DecodeImageFile(const std::string& path) {
     for (UINT x = 0; x < w; ++x) {
       Gdiplus::ARGB argb = 0;
       flat::GdipBitmapGetPixel(bmp, static_cast<INT>(x), static_cast<INT>(y), &argb);
-      d.pixels[static_cast<size_t>(y) * w + x] = RGB((argb >> 16) & 255, (argb >> 8) & 255, argb & 255);
+      d.pixels[static_cast<size_t>(y) * w + x] =
+          RGB((argb >> 16) & 255, (argb >> 8) & 255, argb & 255);
     }
   }
   flat::GdipDisposeImage(bmp);

@@ -67,8 +67,8 @@ HBITMAP LoadPpm(const char* path) {
 
 // The platform's PNG encoder over the section's pixels where they lie.
 bool SaveWithGdiplus(HBITMAP section, const wchar_t* path) {
-  static const CLSID kPngEncoder = {0x557cf406, 0x1a04, 0x11d3,
-                                    {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+  static const CLSID kPngEncoder = {
+      0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
   DIBSECTION d{};
   GetObject(section, sizeof d, &d);
   const INT stride = d.dsBm.bmWidthBytes;
@@ -113,14 +113,16 @@ int main(int argc, char** argv) {
   GetTempPathW(MAX_PATH, folder);
   const std::wstring platformFile = std::wstring(folder) + L"kvbench-platform.png";
   const std::wstring ownFile = std::wstring(folder) + L"kvbench-own.png";
-  std::printf("%-22s %12s %12s %12s %12s\n", "picture", "GDI+ ms", "GDI+ bytes", "own ms", "own bytes");
+  std::printf("%-22s %12s %12s %12s %12s\n", "picture", "GDI+ ms", "GDI+ bytes", "own ms",
+              "own bytes");
   for (int i = 2; i < argc; ++i) {
     kv::ScopedBitmap picture(LoadPpm(argv[i]));
     if (!picture) {
       std::printf("%s: not a P6 picture\n", argv[i]);
       return 1;
     }
-    const double platformMs = MedianMs(runs, [&] { SaveWithGdiplus(picture.get(), platformFile.c_str()); });
+    const double platformMs =
+        MedianMs(runs, [&] { SaveWithGdiplus(picture.get(), platformFile.c_str()); });
     const double ownMs = MedianMs(runs, [&] { kv::EncodeImageFileW(picture.get(), ownFile); });
     std::string name = argv[i];
     name = name.substr(name.find_last_of("/\\") + 1);

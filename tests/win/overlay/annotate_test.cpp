@@ -53,7 +53,8 @@ class Annotate : public kvtest::OverlayWindow {
       for (int x = 0; x < w; ++x) screen.Set(x, y, PatternAt(x, y));
     o.screenSnapshot.reset(screen.Release());
     WaitUntilReady();
-    Drag({kRegion.left - 1, kRegion.top - 1}, {{kRegion.left, kRegion.top}, {kRegion.right, kRegion.bottom}});
+    Drag({kRegion.left - 1, kRegion.top - 1},
+         {{kRegion.left, kRegion.top}, {kRegion.right, kRegion.bottom}});
     ASSERT_EQ(o.selection, kRegion);
   }
 
@@ -88,7 +89,8 @@ TEST_F(Annotate, EachShapeToolBurnsInItsOutlineAndLeavesTheRestAlone) {
   const Pixels p = Composed();
   ASSERT_EQ(p.width, kRegion.Width());
   // Rectangle (500, 400)-(600, 500), 5 wide, centred on its edges.
-  for (Point q : {Point{500, 450}, Point{502, 450}, Point{498, 450}, Point{550, 400}, Point{597, 450}})
+  for (Point q :
+       {Point{500, 450}, Point{502, 450}, Point{498, 450}, Point{550, 400}, Point{597, 450}})
     EXPECT_EQ(At(p, q), kBlue) << q.x << "," << q.y;
   for (Point q : {Point{503, 450}, Point{550, 450}, Point{495, 450}})
     EXPECT_EQ(At(p, q), Plain(q)) << q.x << "," << q.y;

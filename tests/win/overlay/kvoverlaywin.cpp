@@ -51,7 +51,8 @@ void PaintPattern(HWND hwnd, HDC dc) {
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       COLORREF c = PatternAt(origin.x + x, origin.y + y);
-      pixels[static_cast<size_t>(y) * w + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      pixels[static_cast<size_t>(y) * w + x] =
+          (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
     }
   }
   SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels.data(), &info, DIB_RGB_COLORS);
@@ -171,8 +172,8 @@ int SetTextCommand(int argc, char** argv) {
     char pair[3] = {h[0], h[1], 0};
     utf8.push_back(static_cast<char>(std::strtol(pair, nullptr, 16)));
   }
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, (length + 1) * sizeof(wchar_t));
   if (!text) return 4;
   auto* wide = static_cast<wchar_t*>(GlobalLock(text));

@@ -70,9 +70,9 @@ TEST_F(OverlayPaint, ChoosingShowsTheBrightRegionThickFrameMagnifierAndLabel) {
   kv::overlayState.selection = r;
   const Point pointer{150, 100};
   Render(pointer);
-  EXPECT_EQ(target_.At(120, 90), PatternAt(120, 90));   // bright inside
-  EXPECT_EQ(target_.At(50, 50), kDim);                  // dimmed outside
-  EXPECT_EQ(target_.At(r.left, 120), kChoosingFrame);   // the frame, 4 wide
+  EXPECT_EQ(target_.At(120, 90), PatternAt(120, 90));  // bright inside
+  EXPECT_EQ(target_.At(50, 50), kDim);                 // dimmed outside
+  EXPECT_EQ(target_.At(r.left, 120), kChoosingFrame);  // the frame, 4 wide
   EXPECT_EQ(target_.At(r.left + 1, 120), kChoosingFrame);
   EXPECT_EQ(target_.At(r.left - 2, 120), kChoosingFrame);
   EXPECT_EQ(target_.At(r.left + 3, 120), PatternAt(r.left + 3, 120));
@@ -99,7 +99,10 @@ TEST_F(OverlayPaint, MagnifierMovesBesideThePointerNearTheEdges) {
   struct Case {
     Point pointer;
     bool tip;
-  } cases[] = {{{395, 150}, false}, {{150, 290}, false}, {{150, 117}, true}, {{150, 118}, true},
+  } cases[] = {{{395, 150}, false},
+               {{150, 290}, false},
+               {{150, 117}, true},
+               {{150, 118}, true},
                {{399, 299}, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.pointer.x << "," << c.pointer.y << " tip " << c.tip);

@@ -47,8 +47,8 @@ TEST_F(OverlayWindow, CoversTheVirtualScreenWithItsCompanionsHidden) {
   GetClientRect(o.toolbarWindow, &client);
   EXPECT_NEAR(client.right, 362, 3);
   EXPECT_NEAR(client.bottom, 28, 3);
-  for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(),
-                    o.toolbarBitmaps[2].get(), o.toolbarBitmaps[3].get()}) {
+  for (HBITMAP b : {o.toolbarBitmaps[0].get(), o.toolbarBitmaps[1].get(), o.toolbarBitmaps[2].get(),
+                    o.toolbarBitmaps[3].get()}) {
     EXPECT_TRUE(b);
   }
   EXPECT_TRUE(o.selectCursor);
@@ -116,10 +116,10 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
     const char* keys[] = {
-        "Add Rectangle", "Add Ellipse",        "Add Arrow",        "Brush Tool", "Add Text",
-        "Add Mosaic",    "Add Step Marker",    "Highlighter",      "Undo",       "Redo",
-        nullptr,         "Reset Capture Area", "Complete Capture", "Pin to Screen", "Save As", nullptr,
-        "Cancel Capture"};
+        "Add Rectangle", "Add Ellipse",        "Add Arrow",        "Brush Tool",    "Add Text",
+        "Add Mosaic",    "Add Step Marker",    "Highlighter",      "Undo",          "Redo",
+        nullptr,         "Reset Capture Area", "Complete Capture", "Pin to Screen", "Save As",
+        nullptr,         "Cancel Capture"};
     for (int i = 0; i < static_cast<int>(sizeof keys / sizeof keys[0]); ++i) {
       if (!keys[i]) continue;
       wchar_t text[128] = {};
@@ -295,8 +295,8 @@ TEST_F(OverlayWindow, ToolsShowTheirOptionBarsBesideTheToolbar) {
     int tool;
     bool colour, pen, text;
   } cases[] = {
-      {kv::kCmdAddArrow, 3, true, false, false},   {kv::kCmdAddRectangle, 1, true, true, false},
-      {kv::kCmdAddText, 5, true, false, true},     {kv::kCmdAddEllipse, 2, true, true, false},
+      {kv::kCmdAddArrow, 3, true, false, false}, {kv::kCmdAddRectangle, 1, true, true, false},
+      {kv::kCmdAddText, 5, true, false, true},   {kv::kCmdAddEllipse, 2, true, true, false},
       {kv::kCmdBrushTool, 4, true, true, false},
   };
   for (const Case& c : cases) {

@@ -149,11 +149,11 @@ void AnnotationSession(int count) {
   size_t kept = 0;
   for (const kv::PixelPatch& e : o.snapshotStack.entries) kept += e.Footprint();
   Report("burn-in (release)", burnIn);
-  std::printf("%d annotations: undo records %.1f MB; private memory %.1f -> %.1f MB, "
-              "peak working set %.1f MB (%.1f MB before)\n",
-              count, MegaBytes(kept), MegaBytes(before.PagefileUsage),
-              MegaBytes(after.PagefileUsage), MegaBytes(after.PeakWorkingSetSize),
-              MegaBytes(before.PeakWorkingSetSize));
+  std::printf(
+      "%d annotations: undo records %.1f MB; private memory %.1f -> %.1f MB, "
+      "peak working set %.1f MB (%.1f MB before)\n",
+      count, MegaBytes(kept), MegaBytes(before.PagefileUsage), MegaBytes(after.PagefileUsage),
+      MegaBytes(after.PeakWorkingSetSize), MegaBytes(before.PeakWorkingSetSize));
   std::vector<double> undo;
   while (!o.snapshotStack.empty()) {
     const double start = Now();
@@ -231,14 +231,15 @@ int Soak(int moves, int annotations) {
   kv::CompleteCapture();
   kvtest::Pump(100);
   const PROCESS_MEMORY_COUNTERS after = Memory();
-  std::printf("soak %dx%d: %d moves, %zu annotations; private memory: %.1f MB before the "
-              "first, %.1f MB with all, %.1f MB undone with redo forgotten (%+.1f MB), "
-              "%.1f MB after completing (the clipboard keeps its copy); completed picture "
-              "equals the plain region: %s\n",
-              w, h, moves, entries, MegaBytes(before.PagefileUsage),
-              MegaBytes(annotated.PagefileUsage), MegaBytes(undone.PagefileUsage),
-              MegaBytes(undone.PagefileUsage) - MegaBytes(before.PagefileUsage),
-              MegaBytes(after.PagefileUsage), right ? "yes" : "NO");
+  std::printf(
+      "soak %dx%d: %d moves, %zu annotations; private memory: %.1f MB before the "
+      "first, %.1f MB with all, %.1f MB undone with redo forgotten (%+.1f MB), "
+      "%.1f MB after completing (the clipboard keeps its copy); completed picture "
+      "equals the plain region: %s\n",
+      w, h, moves, entries, MegaBytes(before.PagefileUsage), MegaBytes(annotated.PagefileUsage),
+      MegaBytes(undone.PagefileUsage),
+      MegaBytes(undone.PagefileUsage) - MegaBytes(before.PagefileUsage),
+      MegaBytes(after.PagefileUsage), right ? "yes" : "NO");
   return right ? 0 : 1;
 }
 
@@ -285,9 +286,8 @@ std::vector<HWND> WindowGrid(int columns, int rows) {
   for (int r = 0; r < rows; ++r) {
     for (int c = 0; c < columns; ++c) {
       windows.push_back(CreateWindowExA(0, kClass, "grid", WS_POPUP | WS_VISIBLE,
-                                        x0 + c * w / columns, y0 + r * h / rows,
-                                        w / columns, h / rows, nullptr, nullptr,
-                                        wc.hInstance, nullptr));
+                                        x0 + c * w / columns, y0 + r * h / rows, w / columns,
+                                        h / rows, nullptr, nullptr, wc.hInstance, nullptr));
     }
   }
   kvtest::Pump(300);
@@ -422,9 +422,8 @@ int main(int argc, char** argv) {
   o.selectPhase = 2;
   Report("paint, fixed region", Time(moves, [] { kv::PaintOverlay(); }));
   kv::ResetCapture();
-  Report("pointer move, choosing", Time(moves, [&] {
-           SendMessageA(o.overlayWindow, WM_MOUSEMOVE, 0, 0);
-         }));
+  Report("pointer move, choosing",
+         Time(moves, [&] { SendMessageA(o.overlayWindow, WM_MOUSEMOVE, 0, 0); }));
 
   // The annotation tools over a region covering the whole screen.
   o.selection = kv::Rect{0, 0, w, h};

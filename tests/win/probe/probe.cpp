@@ -55,8 +55,8 @@ std::string JsonString(const std::string& s) {
 // the probe up.
 std::string WindowText(HWND hwnd) {
   using InternalGetWindowTextFn = int(WINAPI*)(HWND, LPWSTR, int);
-  static auto internalGetText = reinterpret_cast<InternalGetWindowTextFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
+  static auto internalGetText = reinterpret_cast<InternalGetWindowTextFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("user32.dll"), "InternalGetWindowText")));
   wchar_t buf[512] = {};
   if (internalGetText) internalGetText(hwnd, buf, 512);
   return Utf8(buf);
@@ -75,7 +75,8 @@ BOOL CALLBACK PrintControl(HWND child, LPARAM param) {
   char cls[64] = {};
   GetClassNameA(child, cls, sizeof cls);
   char buf[160];
-  std::snprintf(buf, sizeof buf, "%s{\"id\":%d,\"class\":%s,\"visible\":%s,\"rect\":", out->back() == '[' ? "" : ",",
+  std::snprintf(buf, sizeof buf,
+                "%s{\"id\":%d,\"class\":%s,\"visible\":%s,\"rect\":", out->back() == '[' ? "" : ",",
                 GetDlgCtrlID(child), JsonString(cls).c_str(),
                 IsWindowVisible(child) ? "true" : "false");
   *out += buf + RectJson(child) + ",\"text\":" + JsonString(WindowText(child)) + "}";
@@ -90,8 +91,8 @@ BOOL CALLBACK PrintDialog(HWND hwnd, LPARAM) {
   std::snprintf(head, sizeof head, "{\"exstyle\":%lu,\"style\":%lu,\"title\":",
                 static_cast<unsigned long>(GetWindowLongPtrW(hwnd, GWL_EXSTYLE)),
                 static_cast<unsigned long>(GetWindowLongPtrW(hwnd, GWL_STYLE)));
-  std::string line = head + JsonString(WindowText(hwnd)) + ",\"rect\":" + RectJson(hwnd) +
-                     ",\"controls\":[";
+  std::string line =
+      head + JsonString(WindowText(hwnd)) + ",\"rect\":" + RectJson(hwnd) + ",\"controls\":[";
   EnumChildWindows(hwnd, PrintControl, reinterpret_cast<LPARAM>(&line));
   line += "]}";
   std::printf("%s\n", line.c_str());

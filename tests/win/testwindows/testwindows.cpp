@@ -40,9 +40,9 @@ struct SceneWindow {
   const char* title;
   const char* className;
   int left, top, width, height;
-  int seed;     // pattern seed; -1: solid colour
+  int seed;  // pattern seed; -1: solid colour
   COLORREF solid;
-  int owner;    // index in kScene, -1 for none
+  int owner;  // index in kScene, -1 for none
 };
 
 // Owned pop-ups stand for the parent chain of the window capture: the
@@ -80,7 +80,9 @@ HBITMAP MakeDib(int width, int height, uint32_t** bits) {
   return bmp;
 }
 
-uint32_t Pixel(int r, int g, int b) { return uint32_t(r & 255) << 16 | uint32_t(g & 255) << 8 | uint32_t(b & 255); }
+uint32_t Pixel(int r, int g, int b) {
+  return uint32_t(r & 255) << 16 | uint32_t(g & 255) << 8 | uint32_t(b & 255);
+}
 
 Picture PatternPicture(const SceneWindow& w) {
   Picture pic{nullptr, w.width, w.height};
@@ -133,7 +135,8 @@ Picture BusyPicture(int width, int height) {
   }
   // Coloured blocks along the bottom.
   for (int b = 0; b < 8; ++b) {
-    uint32_t c = Pixel(static_cast<int>(next()), static_cast<int>(next()), static_cast<int>(next()));
+    uint32_t c =
+        Pixel(static_cast<int>(next()), static_cast<int>(next()), static_cast<int>(next()));
     for (int y = height * 5 / 8; y < height * 5 / 8 + 80 && y < height; ++y) {
       for (int x = 30 + b * 110; x < 30 + b * 110 + 100 && x < width; ++x) bits[y * width + x] = c;
     }
@@ -184,8 +187,8 @@ void RegisterPictureClass(const char* name, HBRUSH background = nullptr) {
   RegisterClassA(&wc);
 }
 
-HWND CreatePictureWindow(const char* className, const char* title, DWORD style, int x, int y,
-                         int w, int h, HWND owner, Picture* pic) {
+HWND CreatePictureWindow(const char* className, const char* title, DWORD style, int x, int y, int w,
+                         int h, HWND owner, Picture* pic) {
   RegisterPictureClass(className);
   return CreateWindowExA(0, className, title, style, x, y, w, h, owner, nullptr,
                          GetModuleHandleA(nullptr), pic);
@@ -215,9 +218,9 @@ void PumpFor(DWORD ms) {
 }
 
 int RunUntilInputEnds() {
-  HANDLE watcher = CreateThread(nullptr, 0, WatchInput,
-                                reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())),
-                                0, nullptr);
+  HANDLE watcher = CreateThread(
+      nullptr, 0, WatchInput, reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())),
+      0, nullptr);
   if (watcher) CloseHandle(watcher);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);

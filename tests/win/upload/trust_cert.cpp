@@ -15,12 +15,13 @@ int main(int argc, char** argv) {
   if (FILE* f = std::fopen(argv[2], "rb")) {
     BYTE buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) der.insert(der.end(), buffer, buffer + n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+      der.insert(der.end(), buffer, buffer + n);
     std::fclose(f);
   }
   if (der.empty()) return 3;
-  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0,
-                                   CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
+  HCERTSTORE store =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "Root");
   if (!store) return 4;
   bool ok = false;
   if (std::strcmp(argv[1], "add") == 0) {
@@ -28,8 +29,8 @@ int main(int argc, char** argv) {
                                           static_cast<DWORD>(der.size()),
                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr) != FALSE;
   } else if (std::strcmp(argv[1], "remove") == 0) {
-    PCCERT_CONTEXT wanted = CertCreateCertificateContext(X509_ASN_ENCODING, der.data(),
-                                                         static_cast<DWORD>(der.size()));
+    PCCERT_CONTEXT wanted =
+        CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
     if (wanted) {
       PCCERT_CONTEXT found = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
                                                         CERT_FIND_EXISTING, wanted, nullptr);

@@ -10,7 +10,7 @@ TEST(W3Client, FailuresComeBackAsFalseOrZero) {
   char piece[kv::kResponsePiece];
   {
     kv::W3Client client;
-    EXPECT_EQ(client.ReadResponse(piece), 0u);  // no request
+    EXPECT_EQ(client.ReadResponse(piece), 0u);              // no request
     EXPECT_FALSE(kv::SendMultipartRequest("/x", &client));  // not connected
   }
   for (const char* url : {"", "http://", "http://h:65536/x", "http://u:p@/x"}) {
