@@ -15,6 +15,7 @@ import argparse
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -237,8 +238,10 @@ def build(release, output, version=None, wxs=None):
             Path(wxs).write_text(source.read_text(encoding="utf-8"), encoding="utf-8")
         partial = work / output.name
         try:
+            # wixl leaves the icons' data in a folder "Icon" of the folder it
+            # runs in: the work folder, not the caller's.
             run = subprocess.run(["wixl", "-a", "x86", "-o", str(partial), str(source)],
-                                 capture_output=True, text=True)
+                                 capture_output=True, text=True, cwd=work)
         except FileNotFoundError:
             raise PackageError("wixl is missing: install the Debian package wixl "
                                "(tools/packages.txt)") from None
@@ -248,9 +251,7 @@ def build(release, output, version=None, wxs=None):
             raise PackageError(f"wixl failed:\n{run.stderr}")
         os.replace(partial, output)
     finally:
-        for path in sorted(work.rglob("*"), reverse=True):
-            path.unlink()
-        work.rmdir()
+        shutil.rmtree(work, ignore_errors=True)
     return version
 
 
