@@ -8,6 +8,7 @@
 #include "core/highlighter.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
+#include "winutil/dib_section.h"
 
 namespace kv {
 
@@ -20,16 +21,9 @@ struct Section {
 };
 
 Section MakeSection(HDC dc, int w, int h) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   Section s;
-  s.bitmap.reset(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  s.bitmap.reset(CreateTopDownSection(dc, w, h, &bits));
   if (s.bitmap && bits) s.view = {static_cast<uint8_t*>(bits), w, h, w * 4, 4};
   return s;
 }

@@ -6,6 +6,7 @@
 #include "core/mosaic.h"
 #include "overlay/overlay.h"
 #include "overlay/overlay_state.h"
+#include "winutil/dib_section.h"
 
 namespace kv {
 
@@ -21,15 +22,8 @@ void DrawMosaicTool(HDC back) {
   if (IsEmptyRect(area)) return;
 
   // The area's pixels, top-down, 4 bytes each.
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = area.Width();
-  info.bmiHeader.biHeight = -area.Height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  ScopedBitmap pixels(CreateDIBSection(back, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ScopedBitmap pixels(CreateTopDownSection(back, area.Width(), area.Height(), &bits));
   ScopedMemDC mem(CreateCompatibleDC(back));
   if (!pixels || !bits || !mem) return;
   ScopedSelect select(mem.get(), pixels.get());

@@ -11,6 +11,7 @@
 #include "overlay/monitors.h"
 #include "overlay/overlay_state.h"
 #include "resources/host/overlay_ids.h"
+#include "winutil/dib_section.h"
 #include "winutil/dpi.h"
 #include "winutil/ui_text.h"
 #include "winutil/window_state.h"
@@ -72,15 +73,7 @@ RECT VirtualScreenRect() {
 // A 32-bit top-down section of the virtual screen's size; its pixels at
 // `bits`.
 HBITMAP CreateScreenSection(HDC dc, void** bits) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = o.ScreenWidth();
-  info.bmiHeader.biHeight = -o.ScreenHeight();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  *bits = nullptr;
-  return CreateDIBSection(dc, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+  return CreateTopDownSection(dc, o.ScreenWidth(), o.ScreenHeight(), bits);
 }
 
 // The untouched copy of the virtual screen: the one read from the screen,
