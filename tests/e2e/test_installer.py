@@ -424,7 +424,11 @@ def test_install_argument_starts_the_real_assistant(folder, without_chrome):
     try:
         assert exit_code(host.wait(timeout=30)) == 0
         # The copy next to the host, not the one in the build tree.
-        info = wait_for(lambda: window_info(exe=copy), what="the assistant started by the host")
+        # Its window may be found before its controls are made.
+        def started():
+            info = window_info(exe=copy)
+            return info if info and HINT_ID in texts(info) else None
+        info = wait_for(started, what="the assistant started by the host")
         assert info["image"].lower() == windows_path(copy).lower()
         assert texts(info)[HINT_ID] == HINT
     finally:
