@@ -251,6 +251,9 @@ bool StartPin(HBITMAP picture, int x, int y) {
     DeleteFileW(path.c_str());
     return false;
   }
+  // The host holds the foreground (the overlay was in front): the pin may
+  // take it, so that its keys (Escape, Ctrl+C, Ctrl+S) reach it.
+  AllowSetForegroundWindow(process.dwProcessId);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return true;
