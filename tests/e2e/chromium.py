@@ -237,8 +237,13 @@ class Browser:
 
     def open(self, path):
         """A tab on one of the extension's pages ("popup.html", ...)."""
-        url = f"chrome-extension://{self.id}/{path}"
-        target = self.cdp.call("Target.createTarget", {"url": url})["targetId"]
+        return self.open_url(f"chrome-extension://{self.id}/{path}")
+
+    def open_url(self, url, new_window=False):
+        """A tab on `url` (in a window of its own: the tab in front there),
+        once it has loaded."""
+        target = self.cdp.call("Target.createTarget",
+                               {"url": url, "newWindow": new_window})["targetId"]
         session = self.cdp.call("Target.attachToTarget",
                                 {"targetId": target, "flatten": True})["sessionId"]
         page = Page(self.cdp, target, session)

@@ -4,7 +4,6 @@ and a site nobody allowed, each served from 127.0.0.1 or localhost."""
 import base64
 import io
 import json
-import os
 import random
 import subprocess
 import time
@@ -16,7 +15,7 @@ from PIL import Image
 
 import xdo
 from browser_server import UploadServer
-from chromium import Browser, Page, extension_id
+from chromium import Browser, extension_id
 from kvharness import REPO, run_wine
 from screens import same_pixels
 from test_whole_page import TALL_PAGE, bands, open_page, tall_page_bands
@@ -97,13 +96,7 @@ def sites(tmp_path_factory):
 
 def open_app(browser, origin):
     """A tab on the sample application at `origin`."""
-    url = origin + "/index.html"
-    target = browser.cdp.call("Target.createTarget", {"url": url})["targetId"]
-    session = browser.cdp.call("Target.attachToTarget",
-                               {"targetId": target, "flatten": True})["sessionId"]
-    page = Page(browser.cdp, target, session)
-    page.wait_for(f"location.href === {json.dumps(url)} && document.readyState === 'complete'")
-    return page
+    return browser.open_url(origin + "/index.html")
 
 
 def ready(page):

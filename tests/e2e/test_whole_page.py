@@ -11,7 +11,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 import pytest
 from PIL import Image
 
-from chromium import Browser, Page
+from chromium import Browser
 from kvharness import run_wine, unix_path
 from test_browser import shown_picture, wait_status
 
@@ -208,12 +208,7 @@ def popup(browser):
 
 def open_page(browser, url):
     """The page in a window of its own, where it is the tab in front."""
-    cdp = browser.cdp
-    target = cdp.call("Target.createTarget", {"url": url, "newWindow": True})["targetId"]
-    session = cdp.call("Target.attachToTarget", {"targetId": target, "flatten": True})["sessionId"]
-    page = Page(cdp, target, session)
-    page.wait_for("location.href === %s && document.readyState === 'complete'" % json.dumps(url))
-    return page
+    return browser.open_url(url, new_window=True)
 
 
 def tab_id(popup, url):
