@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/host.h"
+#include "winutil/dib_section.h"
 
 namespace kv {
 // Defined by the host's entry, which the tests do not link.
@@ -13,16 +14,9 @@ void EndProcess(int exitCode) { ExitProcess(static_cast<UINT>(exitCode)); }
 namespace kvtest {
 
 Picture::Picture(int width, int height) : width_(width), height_(height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   kv::ScopedGetDC screen(nullptr);
-  bitmap_.reset(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  bitmap_.reset(kv::CreateTopDownSection(screen.get(), width, height, &bits));
   bits_ = static_cast<uint32_t*>(bits);
   dc_.reset(CreateCompatibleDC(screen.get()));
   old_ = SelectObject(dc_.get(), bitmap_.get());
