@@ -10,10 +10,14 @@
 
 namespace kv {
 
-// Takes the snapshot and opens the overlay; the outcome arrives at
+// Takes the snapshot and shows the frozen screen; the outcome arrives at
 // notifyWindow as WM_CAPTURE_DONE or WM_CAPTURE_CANCEL (also when the
-// overlay cannot be opened).
+// overlay cannot be opened). The companion windows (toolbar, option bars,
+// text box, tooltip) and the context menu are made right after the first
+// frame, when the overlay receives WM_OVERLAY_COMPANIONS, which it posts to
+// itself.
 void StartOverlay(HWND notifyWindow, const std::string& fileName);
+constexpr UINT WM_OVERLAY_COMPANIONS = WM_USER + 0x110;
 
 // The steps of StartOverlay after PrepareOverlay, in order; one that fails
 // ends the opening with AbandonOverlay.
@@ -23,6 +27,10 @@ struct OverlayOpeningStep {
 };
 extern const OverlayOpeningStep kOverlayOpening[];
 extern const size_t kOverlayOpeningSteps;
+// The steps of CreateOverlayCompanions; one that fails cancels the capture.
+extern const OverlayOpeningStep kOverlayCompanions[];
+extern const size_t kOverlayCompanionSteps;
+void CreateOverlayCompanions();
 // Keeps the notification window and file name, resets the capture state and
 // reads the virtual screen's size.
 void PrepareOverlay(HWND notifyWindow, const std::string& fileName);

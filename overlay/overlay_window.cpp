@@ -343,6 +343,7 @@ LRESULT DispatchOverlayMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam
     // The paint covers everything: no background erase, no flash.
     case WM_ERASEBKGND: return 1;
     case WM_DESTROY: OnDestroy(); return 0;
+    case WM_OVERLAY_COMPANIONS: CreateOverlayCompanions(); return 0;
     default: return DefWindowProcA(hwnd, msg, wParam, lParam);
   }
 }

@@ -23,7 +23,9 @@ class OverlayWindow : public ::testing::Test {
     notify_ = kvtest::CreateNotifyWindow();
     ASSERT_TRUE(notify_);
     kv::StartOverlay(notify_, "unit.png");
+    kvtest::Pump(1);  // the companions follow the first frame
     ASSERT_TRUE(o.overlayWindow) << "the overlay did not open";
+    ASSERT_TRUE(o.toolbarWindow && o.contextMenu) << "the companions were not made";
     origin_ = {o.screenRect.left, o.screenRect.top};
   }
   void TearDown() override {

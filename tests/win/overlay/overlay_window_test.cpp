@@ -113,6 +113,7 @@ TEST(OverlayMenuLanguages, ContextMenuTextsFollowTheUiLanguage) {
     kv::ResetUiLanguagesForTest();
     ASSERT_TRUE(kv::SelectUiLanguage(code));
     kv::StartOverlay(notify, "unit.png");
+    kvtest::Pump(1);
     ASSERT_TRUE(o.overlayWindow);
     const int language = kv::CurrentUiLanguage();
     const char* keys[] = {
