@@ -325,6 +325,15 @@ void HideOverlay() {
   PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
 }
 
+// Undoes HideOverlay when the capture cannot end after all.
+void ShowOverlayAgain() {
+  o.closing = false;
+  ShowWindow(o.overlayWindow, SW_SHOW);
+  ForgetShownPicture();
+  PaintOverlay();
+  SetForegroundWindow(o.overlayWindow);
+}
+
 // Destroys the overlay with its companions and releases what it holds. A
 // text box or stroke that its destruction interrupts adds nothing.
 void CloseOverlay() {
@@ -388,12 +397,14 @@ void AbandonOverlay() {
 
 void CompleteCapture() {
   if (!o.overlayWindow || !PrepareOutputRegion()) return;
+  // The screen is back to normal before the picture is composed (a whole
+  // paint, which at 3840 x 2160 takes longer than a frame).
+  HideOverlay();
   ComposeRegion();
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
-  if (!o.composedImage) return;
+  if (!o.composedImage) return ShowOverlayAgain();
   RememberCompletedRegion();
-  HideOverlay();
   CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);
   PostMessageA(o.notifyWindow, WM_CAPTURE_DONE, 0, 0);
