@@ -32,6 +32,9 @@ ASSISTANT_EXE = PROGRAMS / "KvCaptureCrxInstall.exe"
 # process that set it: a 64-bit reader cannot take a 32-bit program's bitmap
 # (Windows converts it).
 CLIPBOARD_BITMAP_READABLE = TARGET == "win64"
+# Whether Wine hands top-level windows to a window manager (tools/wine-run's
+# KV_WINE_MANAGED default): then the X focus is the harness's to give.
+MANAGED_WINDOWS = os.environ.get("KV_WINE_MANAGED", "Y" if TARGET == "win32" else "N") == "Y"
 SLOWNESS = float(os.environ.get("KV_SLOWNESS", "4" if TARGET == "win32" else "1"))
 PROBE_EXE = WIN_TESTS / "kvprobe.exe"
 # Scratch folders of this build tree carry this tag in their names.
