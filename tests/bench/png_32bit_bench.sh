@@ -26,13 +26,13 @@ trap 'kv_stop_xvfb' EXIT
 "$ROOT/tools/wine-run" cmd /c exit >/dev/null 2>&1
 cd "$ROOT" || exit 1
 "$ROOT/tools/wine-run" "$dir/$bench" "$runs" "$corpus"/*.ppm 2>/dev/null | grep -v '^picture' |
-  sort >/tmp/kv-png-32.txt
+  sort >"$BUILD/png-32bit.txt"
 # The 64-bit program through the emulator too, so both pay the same
 # emulation (the 32-bit loader script does the same for 32-bit programs).
 chroot "$KV_WIN32_CHROOT" env WINEPREFIX="$KV_WINEPREFIX" WINEDEBUG=-all WINELOADERNOEXEC=1 \
   sh -c 'cd "$0" && exec /usr/bin/qemu-x86_64 /usr/lib/wine/wine64 "$@"' "$ROOT" \
   "$BUILD/win64/$bench" "$runs" "$corpus"/*.ppm 2>/dev/null | grep -v '^picture' |
-  sort >/tmp/kv-png-64.txt
+  sort >"$BUILD/png-64bit.txt"
 printf '%-26s %12s %12s %8s\n' picture "32-bit ms" "64-bit ms" ratio
-join /tmp/kv-png-32.txt /tmp/kv-png-64.txt |
+join "$BUILD/png-32bit.txt" "$BUILD/png-64bit.txt" |
   awk '{ printf "%-26s %12.1f %12.1f %8.2f\n", $1, $4, $8, $4 / $8 }'
