@@ -67,21 +67,6 @@ bool PutTextOnClipboard(HWND owner, const std::basic_string<Char>& text) {
   return true;
 }
 
-// The clipboard's text; false when it holds none or cannot be opened.
-bool ClipboardText(HWND owner, std::wstring* text) {
-  ScopedClipboard clipboard(owner, kClipboardTries, kClipboardPauseMs);
-  if (!clipboard.is_open()) return false;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  if (!data) return false;
-  ScopedGlobalLock<wchar_t> lock(data);
-  if (!lock.get()) return false;
-  const size_t limit = GlobalSize(data) / sizeof(wchar_t);
-  size_t length = 0;
-  while (length < limit && lock.get()[length]) ++length;
-  text->assign(lock.get(), length);
-  return true;
-}
-
 std::wstring LongPath(const std::wstring& path) {
   wchar_t buffer[MAX_PATH];
   DWORD n = GetLongPathNameW(path.c_str(), buffer, MAX_PATH);
@@ -271,8 +256,8 @@ void CMainDlg::PutAddressOnClipboard() {
   // On a second start the address may still be there from the first: what
   // the user had before that is what goes back.
   if (addressSequence_ == 0 || GetClipboardSequenceNumber() != addressSequence_) {
-    userClipboardText_.clear();
-    hasUserText_ = ClipboardText(hwnd(), &userClipboardText_);
+    hasUserClipboard_ =
+        TakeClipboardSnapshot(hwnd(), kClipboardTries, kClipboardPauseMs, &userClipboard_);
   }
   addressSequence_ =
       PutTextOnClipboard(hwnd(), std::string(kExtensionsPage)) ? GetClipboardSequenceNumber() : 0;
@@ -280,12 +265,13 @@ void CMainDlg::PutAddressOnClipboard() {
 
 void CMainDlg::RestoreUserClipboard() {
   // Whatever the user copied since stays.
-  if (hasUserText_ && addressSequence_ != 0 && GetClipboardSequenceNumber() == addressSequence_) {
-    PutTextOnClipboard(hwnd(), userClipboardText_);
+  if (hasUserClipboard_ && addressSequence_ != 0 &&
+      GetClipboardSequenceNumber() == addressSequence_) {
+    RestoreClipboardSnapshot(hwnd(), kClipboardTries, kClipboardPauseMs, userClipboard_);
   }
   addressSequence_ = 0;
-  hasUserText_ = false;
-  userClipboardText_.clear();
+  hasUserClipboard_ = false;
+  userClipboard_ = ClipboardSnapshot{};
 }
 
 bool CMainDlg::OpenFolder(const std::wstring& folder) {

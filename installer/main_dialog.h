@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "installer/clipboard_snapshot.h"
 #include "installer/static_box.h"
 #include "installer/window_layer.h"
 #include "winutil/scoped_win.h"
@@ -100,11 +101,11 @@ class CMainDlg : public CDialogBase {
   ScopedFont scaledFont_;  // the dialog's font after a DPI change
   LaunchStep launchStep_ = LaunchStep::kIdle;
   std::wstring startedBrowser_;  // the program LaunchBrowser started
-  // The user's clipboard text while the address is there, and the
+  // What the user's clipboard held while the address is there, and the
   // clipboard's sequence number after the address went on it (0: the
   // address is not there).
-  std::wstring userClipboardText_;
-  bool hasUserText_ = false;
+  ClipboardSnapshot userClipboard_;
+  bool hasUserClipboard_ = false;
   DWORD addressSequence_ = 0;
   DWORD focusDeadline_ = 0;
   UINT dpi_ = 0;
