@@ -71,6 +71,7 @@ void DrawBrushTool(HDC back) {
 void EndBrushStroke() {
   o.brushPoints.clear();
   o.brushLayer.reset();
+  o.highlighterMask.reset();
   o.brushLayerPoints = 0;
 }
 

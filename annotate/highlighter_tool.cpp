@@ -1,7 +1,12 @@
 // The highlighter tool: a free-hand stroke of a wide round pen through every
 // point the pointer reached, multiplied into the picture under it in the
-// pen's colour. The whole stroke is laid as one mask each paint, so where
-// it crosses itself the picture is tinted once, as the burn-in keeps it.
+// pen's colour.
+//
+// The stroke is kept as a mask over the region, and the region with the
+// stroke tinted in as a layer. A move draws only its new segment on the
+// mask and tints again only the part of the layer that segment touches,
+// from the untinted picture and the whole mask, so where the stroke crosses
+// itself the picture is tinted once, as the burn-in keeps it.
 #include <algorithm>
 
 #include "annotate/tool_drawing.h"
@@ -14,68 +19,108 @@ namespace kv {
 
 namespace {
 
-// A top-down 32-bit section of w x h and its pixels.
-struct Section {
-  ScopedBitmap bitmap;
-  MutablePixelView view;
-};
+OverlayState& o = overlayState;
 
-Section MakeSection(HDC dc, int w, int h) {
+// The pixels of a top-down 32-bit section; empty when it is not one.
+MutablePixelView ViewOf(HBITMAP section) {
+  DIBSECTION info{};
+  if (!section || GetObject(section, sizeof info, &info) != sizeof info || !info.dsBm.bmBits ||
+      info.dsBm.bmBitsPixel != 32) {
+    return {};
+  }
+  return {static_cast<uint8_t*>(info.dsBm.bmBits), info.dsBm.bmWidth, info.dsBm.bmHeight,
+          info.dsBm.bmWidthBytes, 4};
+}
+
+// The layer and the mask for a stroke over `region`; false when either
+// cannot be made (the mask starts black: a new section is zeroed).
+bool StartLayers(HDC back, const Rect& region) {
   void* bits = nullptr;
-  Section s;
-  s.bitmap.reset(CreateTopDownSection(dc, w, h, &bits));
-  if (s.bitmap && bits) s.view = {static_cast<uint8_t*>(bits), w, h, w * 4, 4};
-  return s;
+  o.brushLayer.reset(CreateTopDownSection(back, region.Width(), region.Height(), &bits));
+  o.highlighterMask.reset(CreateTopDownSection(back, region.Width(), region.Height(), &bits));
+  o.brushLayerPoints = 0;
+  if (ViewOf(o.brushLayer.get()).bits && ViewOf(o.highlighterMask.get()).bits) return true;
+  o.brushLayer.reset();
+  o.highlighterMask.reset();
+  return false;
+}
+
+// Draws the stroke's segments from `from` - 1 onwards on the mask and
+// returns what they cover, in the region's coordinates.
+Rect ExtendMask(HDC mask, size_t from, const Rect& region, int width) {
+  const std::vector<Point>& points = o.brushPoints;
+  const size_t first = from < 1 ? 0 : from - 1;
+  Rect touched{points[first].x, points[first].y, points[first].x, points[first].y};
+  for (size_t i = first; i < points.size(); ++i) {
+    touched = {std::min(touched.left, points[i].x), std::min(touched.top, points[i].y),
+               std::max(touched.right, points[i].x), std::max(touched.bottom, points[i].y)};
+  }
+  LOGBRUSH white{BS_SOLID, RGB(255, 255, 255), 0};
+  ScopedPen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, width,
+                             &white, 0, nullptr));
+  ScopedSelect selectPen(mask, pen.get());
+  MoveToEx(mask, points[first].x - region.left, points[first].y - region.top, nullptr);
+  for (size_t i = first + 1; i < points.size(); ++i) {
+    LineTo(mask, points[i].x - region.left, points[i].y - region.top);
+  }
+  return ClipRect(
+      {touched.left - width - region.left, touched.top - width - region.top,
+       touched.right + width + 1 - region.left, touched.bottom + width + 1 - region.top},
+      region.Width(), region.Height());
 }
 
 }  // namespace
 
 void DrawHighlighterTool(HDC back) {
-  OverlayState& o = overlayState;
   if (!StrokeShows()) return;
   std::vector<Point>& points = o.brushPoints;
   if (points.empty()) points.push_back(o.shapeStart);
   if (points.back() != o.shapeEnd) points.push_back(o.shapeEnd);
   o.shapeStart = o.shapeEnd;
 
-  // The stroke's bounds, widened by the pen, within the region.
-  const int width = HighlighterWidth(o.penWidth, o.uiScale);
-  Rect area{points[0].x, points[0].y, points[0].x, points[0].y};
-  for (const Point& p : points) {
-    area = {std::min(area.left, p.x), std::min(area.top, p.y), std::max(area.right, p.x),
-            std::max(area.bottom, p.y)};
-  }
   const Rect region = VisibleRegion();
-  area = {std::max(area.left - width, region.left), std::max(area.top - width, region.top),
-          std::min(area.right + width + 1, region.right),
-          std::min(area.bottom + width + 1, region.bottom)};
-  if (IsEmptyRect(area)) return;
-
-  Section picture = MakeSection(back, area.Width(), area.Height());
-  Section mask = MakeSection(back, area.Width(), area.Height());
-  ScopedMemDC pictureDC(CreateCompatibleDC(back));
+  if (IsEmptyRect(region)) return;
+  // The paint drew the region's picture into `back` only while there was no
+  // layer; it is then where a new layer starts from.
+  if (!o.highlighterMask && !StartLayers(back, region)) return;  // no memory: no stroke shown
+  ScopedMemDC layerDC(CreateCompatibleDC(back));
   ScopedMemDC maskDC(CreateCompatibleDC(back));
-  if (!picture.view.bits || !mask.view.bits || !pictureDC || !maskDC) return;
-  ScopedSelect selectPicture(pictureDC.get(), picture.bitmap.get());
-  ScopedSelect selectMask(maskDC.get(), mask.bitmap.get());
-  BitBlt(pictureDC.get(), 0, 0, area.Width(), area.Height(), back, area.left, area.top, SRCCOPY);
-  {
-    // The mask starts black (a new section is zeroed); the stroke is white.
-    LOGBRUSH white{BS_SOLID, RGB(255, 255, 255), 0};
-    ScopedPen pen(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, width,
-                               &white, 0, nullptr));
-    ScopedSelect selectPen(maskDC.get(), pen.get());
-    MoveToEx(maskDC.get(), points[0].x - area.left, points[0].y - area.top, nullptr);
-    for (size_t i = 1; i < points.size(); ++i) {
-      LineTo(maskDC.get(), points[i].x - area.left, points[i].y - area.top);
-    }
+  if (!layerDC || !maskDC) {
+    return DrawRegionPicture(back, region, {region.left, region.top});  // the stroke not shown
   }
-  GdiFlush();
-  MultiplyUnderMask(picture.view,
-                    PixelView{mask.view.bits, mask.view.width, mask.view.height, mask.view.stride,
-                              mask.view.bytesPerPixel},
-                    GetRValue(o.penColor), GetGValue(o.penColor), GetBValue(o.penColor));
-  BitBlt(back, area.left, area.top, area.Width(), area.Height(), pictureDC.get(), 0, 0, SRCCOPY);
+  ScopedSelect selectLayer(layerDC.get(), o.brushLayer.get());
+  ScopedSelect selectMask(maskDC.get(), o.highlighterMask.get());
+  const bool first = o.brushLayerPoints == 0;
+  const int width = HighlighterWidth(o.penWidth, o.uiScale);
+  Rect touched = ExtendMask(maskDC.get(), o.brushLayerPoints, region, width);
+  o.brushLayerPoints = points.size();
+  // The layer takes the untinted picture again where the stroke changed
+  // (everywhere the first time, from `back`) and tints that part under the
+  // whole mask.
+  if (first) {
+    BitBlt(layerDC.get(), 0, 0, region.Width(), region.Height(), back, region.left, region.top,
+           SRCCOPY);
+    touched = Rect{0, 0, region.Width(), region.Height()};
+  } else if (!IsEmptyRect(touched)) {
+    const Rect inWindow{touched.left + region.left, touched.top + region.top,
+                        touched.right + region.left, touched.bottom + region.top};
+    DrawRegionPicture(layerDC.get(), inWindow, {touched.left, touched.top});
+  }
+  if (!IsEmptyRect(touched)) {
+    GdiFlush();
+    const MutablePixelView layer = ViewOf(o.brushLayer.get());
+    const MutablePixelView mask = ViewOf(o.highlighterMask.get());
+    auto part = [&](const MutablePixelView& v) {
+      return MutablePixelView{v.bits + size_t(touched.top) * v.stride + size_t(touched.left) * 4,
+                              touched.Width(), touched.Height(), v.stride, 4};
+    };
+    const MutablePixelView maskPart = part(mask);
+    MultiplyUnderMask(part(layer),
+                      PixelView{maskPart.bits, maskPart.width, maskPart.height, maskPart.stride, 4},
+                      GetRValue(o.penColor), GetGValue(o.penColor), GetBValue(o.penColor));
+  }
+  BitBlt(back, region.left, region.top, region.Width(), region.Height(), layerDC.get(), 0, 0,
+         SRCCOPY);
 }
 
 }  // namespace kv

@@ -20,8 +20,9 @@ bool HeldAsHandle(UINT format) {
     case CF_DSPBITMAP:
     case CF_DSPMETAFILEPICT:
     case CF_DSPENHMETAFILE: return true;
-    default: return (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) ||
-                    (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST);
+    default:
+      return (format >= CF_PRIVATEFIRST && format <= CF_PRIVATELAST) ||
+             (format >= CF_GDIOBJFIRST && format <= CF_GDIOBJLAST);
   }
 }
 
@@ -38,7 +39,8 @@ bool TakeClipboardSnapshot(HWND owner, int tries, DWORD pauseMs, ClipboardSnapsh
     ScopedGlobalLock<char> lock(data);
     if (!lock.get()) continue;
     try {
-      snapshot->entries.push_back({format, std::vector<char>(lock.get(), lock.get() + GlobalSize(data))});
+      snapshot->entries.push_back(
+          {format, std::vector<char>(lock.get(), lock.get() + GlobalSize(data))});
     } catch (const std::bad_alloc&) {
       break;  // what was kept so far goes back
     }

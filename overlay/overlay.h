@@ -77,6 +77,10 @@ void ForgetShownPicture();
 // Shows the darkened screen on the whole window straight from its snapshot
 // (the picture of a paint without a region) and leaves nothing to paint.
 void PaintFrozenScreen();
+// Draws `part` (window coordinates, within the region) of the region's
+// picture before the stroke being drawn (the capture, or the picture the
+// last annotation left) at `at` in `target`.
+void DrawRegionPicture(HDC target, const Rect& part, Point at);
 // Draws the overlay as PaintOverlay does into `target` (a context holding a
 // bitmap of the virtual screen's size), with the pointer at `pointer`.
 void RenderOverlay(HDC target, Point pointer);

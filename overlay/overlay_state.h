@@ -118,6 +118,10 @@ struct OverlayState : SelectionFields {
   // new segment however long the stroke has grown.
   ScopedBitmap brushLayer;
   size_t brushLayerPoints = 0;
+  // While the highlighter is held: the stroke's mask over the region (white
+  // where it has passed), drawn as far as brushLayerPoints; brushLayer is
+  // then the region with the stroke tinted in.
+  ScopedBitmap highlighterMask;
   // The last committed text, kept as the box holds it (UTF-16), so that any
   // script typed or pasted reaches the picture whatever the code page.
   std::wstring textString;

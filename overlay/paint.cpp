@@ -195,22 +195,28 @@ ScopedBitmap CopyToRegionSection(HDC source, const Rect& region) {
   return section;
 }
 
+void DrawRegionPicture(HDC target, const Rect& part, Point at) {
+  const Rect visible = VisibleRegion();
+  CopyFromBitmap(target, o.screenSnapshot.get(), at.x, at.y, part.Width(), part.Height(), part.left,
+                 part.top);
+  if (o.snapshotStack.top) {
+    CopyFromBitmap(target, o.snapshotStack.top.get(), at.x, at.y, part.Width(), part.Height(),
+                   part.left - visible.left, part.top - visible.top);
+  }
+}
+
 void RenderOverlay(HDC back, Point pointer) {
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
   const Rect& r = o.selection;
   const bool hasRegion = !IsEmptyRect(r);
   const Rect visible = VisibleRegion();
   CopyDimmedAround(back, hasRegion ? visible : Rect{}, w, h);
-  // A brush stroke's layer already holds the region's picture.
-  const bool layerCoversRegion = o.brushLayer && o.editMode && o.currentTool == kBrushTool;
-  if (hasRegion && !layerCoversRegion) {
-    CopyFromBitmap(back, o.screenSnapshot.get(), visible.left, visible.top, visible.Width(),
-                   visible.Height(), visible.left, visible.top);
-    if (o.snapshotStack.top) {
-      CopyFromBitmap(back, o.snapshotStack.top.get(), visible.left, visible.top, visible.Width(),
-                     visible.Height(), 0, 0);
-    }
-  }
+  // The layer of a brush or highlighter stroke already holds the region's
+  // picture.
+  const bool layerCoversRegion = o.brushLayer && o.editMode &&
+                                 (o.currentTool == kBrushTool || o.currentTool == kHighlighterTool);
+  if (hasRegion && !layerCoversRegion)
+    DrawRegionPicture(back, visible, {visible.left, visible.top});
   // Text of every kind (the tools' too) goes on a transparent background,
   // and dashed lines keep the picture between their dashes.
   SetBkMode(back, TRANSPARENT);

@@ -7,6 +7,7 @@
 
 #include "annotate/annotate.h"
 #include "core/annotation.h"
+#include "core/highlighter.h"
 #include "core/overlay_layout.h"
 #include "overlay_fixture.h"
 
@@ -115,37 +116,73 @@ TEST_F(Annotate, EachShapeToolBurnsInItsOutlineAndLeavesTheRestAlone) {
   EXPECT_EQ(At(p, {440, 550}), Plain({440, 550}));
 }
 
-// The stroke is drawn move by move; its picture is that of every segment
-// drawn at once, as a paint that draws the whole stroke again would show it.
-TEST_F(Annotate, ALongBrushStrokeBurnsInWhatDrawingItWholeGives) {
-  Use(kv::kCmdBrushTool, RGB(200, 30, 60), 5);
+// The free-hand tools draw a stroke move by move; its picture is that of
+// every segment drawn at once, as a paint that draws the whole stroke again
+// would show it. The highlighter tints each pixel once, however often the
+// stroke crosses it.
+TEST_F(Annotate, ALongFreehandStrokeBurnsInWhatDrawingItWholeGives) {
+  // A stroke crossing itself many times: drawn move by move (and once
+  // repainted without a move), then released.
   std::vector<Point> stroke{{410, 310}};
   for (int i = 1; i < 300; ++i) stroke.push_back({410 + i, 310 + (i * 37) % 280});
-  Press(stroke[0]);
-  for (size_t i = 1; i < stroke.size(); ++i) MoveHeld(stroke[i]);
-  kv::PaintOverlay();  // a repaint without a move adds nothing
-  EXPECT_EQ(o.brushPoints.size(), stroke.size());
-  Release(stroke.back());
-  EXPECT_FALSE(o.brushLayer);
-
-  Picture expected(kRegion.Width(), kRegion.Height());
-  for (int y = 0; y < kRegion.Height(); ++y)
-    for (int x = 0; x < kRegion.Width(); ++x)
-      expected.Set(x, y, PatternAt(kRegion.left + x, kRegion.top + y));
-  {
-    kv::ScopedPen pen(CreatePen(PS_SOLID, 5, RGB(200, 30, 60)));
-    kv::ScopedSelect select(expected.dc(), pen.get());
+  auto drawStroke = [&] {
+    Press(stroke[0]);
+    for (size_t i = 1; i < stroke.size(); ++i) MoveHeld(stroke[i]);
+    kv::PaintOverlay();
+    EXPECT_EQ(o.brushPoints.size(), stroke.size());
+    Release(stroke.back());
+    EXPECT_FALSE(o.brushLayer);
+    EXPECT_FALSE(o.highlighterMask);
+  };
+  // `pen` drawn through every segment at once, over the plain region or
+  // over black.
+  const int w = kRegion.Width(), h = kRegion.Height();
+  auto drawWhole = [&](Picture* picture, HPEN pen, bool overPlain) {
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        picture->Set(x, y, overPlain ? Plain({kRegion.left + x, kRegion.top + y}) : 0);
+    kv::ScopedSelect select(picture->dc(), pen);
     for (size_t i = 1; i < stroke.size(); ++i) {
-      MoveToEx(expected.dc(), stroke[i - 1].x - kRegion.left, stroke[i - 1].y - kRegion.top,
+      MoveToEx(picture->dc(), stroke[i - 1].x - kRegion.left, stroke[i - 1].y - kRegion.top,
                nullptr);
-      LineTo(expected.dc(), stroke[i].x - kRegion.left, stroke[i].y - kRegion.top);
+      LineTo(picture->dc(), stroke[i].x - kRegion.left, stroke[i].y - kRegion.top);
+    }
+  };
+  auto differing = [&](const Picture& expected) {
+    const Pixels p = Composed();
+    int count = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) count += p.At(x, y) != expected.At(x, y);
+    return count;
+  };
+  const COLORREF colour = RGB(200, 30, 60);
+  Use(kv::kCmdBrushTool, colour, 5);
+  drawStroke();
+  Picture expected(w, h);
+  kv::ScopedPen brush(CreatePen(PS_SOLID, 5, colour));
+  drawWhole(&expected, brush.get(), true);
+  EXPECT_EQ(differing(expected), 0);
+
+  Command(kv::kCmdUndo);
+  Use(kv::kCmdHighlighter, colour, 5);
+  drawStroke();
+  const LOGBRUSH white{BS_SOLID, RGB(255, 255, 255), 0};
+  kv::ScopedPen wide(ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND,
+                                  kv::HighlighterWidth(5, o.uiScale), &white, 0, nullptr));
+  Picture mask(w, h);
+  drawWhole(&mask, wide.get(), false);
+  auto tint = [](int value, int by) { return (value * by + 127) / 255; };
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const COLORREF c = Plain({kRegion.left + x, kRegion.top + y});
+      expected.Set(
+          x, y,
+          mask.At(x, y) != RGB(255, 255, 255)
+              ? c
+              : RGB(tint(GetRValue(c), 200), tint(GetGValue(c), 30), tint(GetBValue(c), 60)));
     }
   }
-  const Pixels p = Composed();
-  int differing = 0;
-  for (int y = 0; y < kRegion.Height(); ++y)
-    for (int x = 0; x < kRegion.Width(); ++x) differing += p.At(x, y) != expected.At(x, y);
-  EXPECT_EQ(differing, 0);
+  EXPECT_EQ(differing(expected), 0);
 }
 
 TEST_F(Annotate, UndoGivesBackEachEarlierPictureExactly) {

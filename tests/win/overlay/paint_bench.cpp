@@ -101,13 +101,14 @@ void SendPointer(UINT msg, WPARAM keys, POINT client) {
 // A stroke point differing from the one before in both coordinates.
 POINT StrokePoint(int i, int w, int h) { return {50 + i % (w - 100), 50 + (i * 7) % (h - 100)}; }
 
-// The brush over a region covering the screen: the stroke is drawn out to
-// `points` points, then the moves that extend it further are timed (each
-// the whole move handling, its paint included).
-void BrushStroke(int points, int timed) {
+// A free-hand tool (the brush, the highlighter) over a region covering the
+// screen: the stroke is drawn out to `points` points, then the moves that
+// extend it further are timed (each the whole move handling, its paint
+// included).
+void FreehandStroke(UINT toolCommand, const char* name, int points, int timed) {
   kv::OverlayState& o = kv::overlayState;
   const int w = o.ScreenWidth(), h = o.ScreenHeight();
-  SendMessageA(o.overlayWindow, WM_COMMAND, kv::kCmdBrushTool, 0);
+  SendMessageA(o.overlayWindow, WM_COMMAND, toolCommand, 0);
   SendPointer(WM_LBUTTONDOWN, MK_LBUTTON, StrokePoint(0, w, h));
   for (int i = 1; i < points; ++i) SendPointer(WM_MOUSEMOVE, MK_LBUTTON, StrokePoint(i, w, h));
   std::vector<double> ms;
@@ -121,11 +122,11 @@ void BrushStroke(int points, int timed) {
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
   }
   char what[64];
-  std::snprintf(what, sizeof what, "brush move, %zu points", o.brushPoints.size());
+  std::snprintf(what, sizeof what, "%s move, %zu points", name, o.brushPoints.size());
   Report(what, ms);
   const double start = Now();
   SendPointer(WM_LBUTTONUP, 0, StrokePoint(points + timed - 1, w, h));
-  std::printf("%-26s %.1f ms\n", "brush release (burn-in)", Now() - start);
+  std::printf("%s release (burn-in) %.1f ms\n", name, Now() - start);
 }
 
 // `count` rectangles and ellipses of assorted sizes over the whole-screen
@@ -442,7 +443,9 @@ int main(int argc, char** argv) {
   o.selected = true;
   o.selectPhase = 2;
   o.ready = true;
-  BrushStroke(strokePoints, moves);
+  FreehandStroke(kv::kCmdBrushTool, "brush", strokePoints, moves);
+  kv::UndoAnnotation();
+  FreehandStroke(kv::kCmdHighlighter, "highlighter", strokePoints, moves);
   kv::UndoAnnotation();
   AnnotationSession(annotations);
   kv::CancelCapture();
