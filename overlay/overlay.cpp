@@ -395,7 +395,9 @@ void AbandonOverlay() {
   ReleaseOverlayResources();
 }
 
-void CompleteCapture() {
+void CompleteCapture() { CompleteCaptureAnd(nullptr); }
+
+void CompleteCaptureAnd(void (*alsoWith)(HBITMAP picture, const Rect& region)) {
   if (!o.overlayWindow || !PrepareOutputRegion()) return;
   // The screen is back to normal before the picture is composed (a whole
   // paint, which at 3840 x 2160 takes longer than a frame).
@@ -404,6 +406,7 @@ void CompleteCapture() {
   // Without an image (the section could not be made) the capture stays
   // open rather than report a file that was never written.
   if (!o.composedImage) return ShowOverlayAgain();
+  if (alsoWith) alsoWith(o.composedImage.get(), VisibleRegion());
   RememberCompletedRegion();
   CopyImageToClipboard(o.notifyWindow, o.composedImage.get());
   SaveToCaptureFolder(o.composedImage.get(), o.fileName);

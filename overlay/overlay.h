@@ -42,6 +42,10 @@ void AbandonOverlay();
 // WM_CAPTURE_DONE. Crossed edges are put in order first; a region with
 // nothing on the screen is not completed (the overlay stays open).
 void CompleteCapture();
+// CompleteCapture, calling `alsoWith` (when given) with the composed picture
+// and the region it shows, once the overlay is off the screen and before
+// the clipboard, the file and the event.
+void CompleteCaptureAnd(void (*alsoWith)(HBITMAP picture, const Rect& region));
 // Completes as CompleteCapture does and pins the picture at the region's
 // place in a process of its own.
 void PinCapture();
