@@ -142,6 +142,7 @@ bool DarkenCopy() {
       !snapshot.dsBm.bmBits) {
     return false;
   }
+  if (!dimmedSectionMaking.valid()) StartMakingDimmedSection();  // taken already
   ReadySection dimmed = dimmedSectionMaking.get();
   if (!dimmed.bitmap || !dimmed.bits) return false;
   o.dimmedSnapshot = std::move(dimmed.bitmap);
