@@ -46,21 +46,18 @@ std::wstring WindowText(HWND hwnd) {
   return text;
 }
 
-// Replaces what the clipboard holds with `text` (CF_TEXT or
-// CF_UNICODETEXT, by the character type); false when the clipboard cannot
-// be opened or takes nothing.
-template <typename Char>
-bool PutTextOnClipboard(HWND owner, const std::basic_string<Char>& text) {
-  const UINT format = sizeof(Char) == 1 ? CF_TEXT : CF_UNICODETEXT;
-  const size_t size = (text.size() + 1) * sizeof(Char);
+// Replaces what the clipboard holds with `text` (CF_TEXT); false when the
+// clipboard cannot be opened or takes nothing.
+bool PutTextOnClipboard(HWND owner, const char* text) {
+  const size_t size = std::strlen(text) + 1;
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, size);
   if (!block) return false;
   {
     ScopedGlobalLock<char> lock(block);
-    if (lock.get()) std::memcpy(lock.get(), text.c_str(), size);
+    if (lock.get()) std::memcpy(lock.get(), text, size);
   }
   ScopedClipboard clipboard(owner, kClipboardTries, kClipboardPauseMs);
-  if (!clipboard.is_open() || !EmptyClipboard() || !SetClipboardData(format, block)) {
+  if (!clipboard.is_open() || !EmptyClipboard() || !SetClipboardData(CF_TEXT, block)) {
     GlobalFree(block);
     return false;
   }
@@ -259,8 +256,7 @@ void CMainDlg::PutAddressOnClipboard() {
     hasUserClipboard_ =
         TakeClipboardSnapshot(hwnd(), kClipboardTries, kClipboardPauseMs, &userClipboard_);
   }
-  addressSequence_ =
-      PutTextOnClipboard(hwnd(), std::string(kExtensionsPage)) ? GetClipboardSequenceNumber() : 0;
+  addressSequence_ = PutTextOnClipboard(hwnd(), kExtensionsPage) ? GetClipboardSequenceNumber() : 0;
 }
 
 void CMainDlg::RestoreUserClipboard() {

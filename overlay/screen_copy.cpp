@@ -5,6 +5,7 @@
 
 #include "host/host.h"
 #include "output/image_output.h"
+#include "winutil/dib_section.h"
 #include "winutil/scoped_win.h"
 #include "winutil/window_state.h"
 
@@ -33,19 +34,11 @@ HBITMAP DrawnBitmap(HDC sourceDC, int width, int height, Create create, Draw dra
   return bitmap;
 }
 
-// A 32-bit section: the encoder reads its pixels where they lie, so a
-// large capture is held once, not copied again for encoding. Bottom-up, the
-// one row order whose header every platform reports alike.
+// A 32-bit bottom-up section: the encoder reads its pixels where they lie,
+// so a large capture is held once, not copied again for encoding.
 HBITMAP CreateCaptureSection(HDC sourceDC, int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  return CreateDIBSection(sourceDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return CreateBottomUpSection(sourceDC, width, height, &bits);
 }
 
 // The pixels of the screen rectangle (x, y, width, height) that lie on the

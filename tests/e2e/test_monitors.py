@@ -155,15 +155,18 @@ def magnifier_box(shot):
 
 
 def test_the_magnifier_stays_on_the_monitor_of_the_pointer(capture):
+    """The placement itself is checked at every corner in the unit tests;
+    here one corner of each monitor where the box would cross a seam or
+    fall off the desk."""
     capture()
-    for name, (left, top, right, bottom) in MONITORS.items():
-        for x, y in [(left, top), (right - 1, top), (left, bottom - 1), (right - 1, bottom - 1)]:
-            xdo.move(*on_x(x, y), settle=0.4)
-            box = xdo.wait_for(lambda: magnifier_box(xdo.screenshot()), timeout=5)
-            assert box, (name, x, y)
-            # The zoom is 120 x 100: the frame and bars span nearly all of it.
-            assert box[2] - box[0] >= 116 and box[3] - box[1] >= 98, (name, x, y, box)
-            assert on_one_monitor(box) == name, (name, x, y, box)
+    corners = {"primary": (1919, 0), "left": (-1, 1023), "upper": (1023, -1)}
+    for name, (x, y) in corners.items():
+        xdo.move(*on_x(x, y), settle=0.4)
+        box = xdo.wait_for(lambda: magnifier_box(xdo.screenshot()), timeout=5)
+        assert box, (name, x, y)
+        # The zoom is 120 x 100: the frame and bars span nearly all of it.
+        assert box[2] - box[0] >= 116 and box[3] - box[1] >= 98, (name, x, y, box)
+        assert on_one_monitor(box) == name, (name, x, y, box)
 
 
 def toolbar_box():
@@ -182,20 +185,21 @@ def regions_at_the_edges(monitor):
 
 
 def test_the_toolbar_stays_on_the_monitor_of_the_region(capture):
+    """One edge of each monitor (each edge of every monitor: the unit tests)."""
     capture()
-    for name, monitor in MONITORS.items():
-        for points in regions_at_the_edges(monitor):
-            xdo.fix_region([on_x(*p) for p in points])
-            box = xdo.wait_for(toolbar_box, timeout=5)
-            assert box, (name, points)
-            assert box[2] - box[0] == xdo.TOOLBAR_W, box
-            assert on_one_monitor(box) == name, (name, points, box)
-            # Back to choosing: a right click outside the region.
-            left, top, right, bottom = monitor
-            xdo.move(*on_x((left + right) // 2 + 30, top + 40 if points[0][1] > top + 50
-                           else bottom - 40))
-            xdo.click(3, settle=0.4)
-            assert xdo.wait_for(lambda: toolbar_box() is None, timeout=5), (name, points)
+    for edge, (name, monitor) in enumerate(MONITORS.items()):
+        points = regions_at_the_edges(monitor)[edge]
+        xdo.fix_region([on_x(*p) for p in points])
+        box = xdo.wait_for(toolbar_box, timeout=5)
+        assert box, (name, points)
+        assert box[2] - box[0] == xdo.TOOLBAR_W, box
+        assert on_one_monitor(box) == name, (name, points, box)
+        # Back to choosing: a right click outside the region.
+        left, top, right, bottom = monitor
+        xdo.move(*on_x((left + right) // 2 + 30, top + 40 if points[0][1] > top + 50
+                       else bottom - 40))
+        xdo.click(3, settle=0.4)
+        assert xdo.wait_for(lambda: toolbar_box() is None, timeout=5), (name, points)
 
 
 @pytest.mark.parametrize("name", ["left", "upper", "primary"])

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "output/image_output.h"
+#include "winutil/dib_section.h"
 #include "winutil/scoped_win.h"
 
 namespace {
@@ -41,15 +42,8 @@ HBITMAP LoadPpm(const char* path) {
   in.get();
   std::vector<char> rgb(3 * static_cast<size_t>(w) * h);
   if (!in.read(rgb.data(), static_cast<std::streamsize>(rgb.size()))) return nullptr;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP section = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HBITMAP section = kv::CreateBottomUpSection(nullptr, w, h, &bits);
   if (!section) return nullptr;
   auto* out = static_cast<uint8_t*>(bits);
   for (int y = 0; y < h; ++y) {
